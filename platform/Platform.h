@@ -1,0 +1,25 @@
+#pragma once
+
+#include "platform/Clock.h"
+#include "platform/CommonDialog.h"
+#include "platform/InstanceGuard.h"
+#include "platform/Launcher.h"
+#include "platform/MessageBox.h"
+#include "platform/ProgramEnd.h"
+#include "platform/ProgramFolder.h"
+#include "platform/WaveDevice.h"
+
+#include <memory>
+
+// The platform services the program reaches, each behind its own small interface.
+struct Platform
+{
+    std::unique_ptr<CommonDialog> cdg;
+    std::unique_ptr<MessageBox> messageBox;
+    std::unique_ptr<Clock> clock;
+    std::unique_ptr<ProgramEnd> programEnd;
+    std::unique_ptr<Launcher> launcher;
+    std::unique_ptr<ProgramFolder> programFolder;
+    std::unique_ptr<InstanceGuard> instanceGuard;
+    std::unique_ptr<WaveDevice> waveDevice;
+};

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Tapewren needs to build, run and test.
+# Usage: scripts/install-deps.sh [--tests]
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config git
+    qt6-base-dev qt6-multimedia-dev qt6-translations-l10n qt6-qpa-plugins
+    libsndfile1-dev libpulse-dev
+    fonts-wqy-microhei
+    xdg-utils
+)
+if [[ "${1:-}" == "--tests" ]]; then
+    packages+=(
+        pulseaudio pulseaudio-utils sox xvfb xdotool x11-utils
+        clang-format desktop-file-utils dpkg-dev file
+    )
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$p")
+    fi
+done
+
+if ((${#missing[@]} == 0)); then
+    exit 0
+fi
+
+sudo=""
+if [[ $(id -u) -ne 0 ]]; then
+    sudo="sudo"
+fi
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
