@@ -1,0 +1,162 @@
+#include "recorder/RecorderController.h"
+
+#include "platform/Clock.h"
+#include "platform/CommonDialog.h"
+#include "platform/MessageBox.h"
+#include "recorder/MediaControl.h"
+#include "recorder/RecordingClock.h"
+#include "recorder/StatusTexts.h"
+#include "window/Skip.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QTimer>
+
+using namespace StatusTexts;
+
+RecorderController::RecorderController(const RecorderControls &controls, Services services)
+    : m_c(controls)
+    , m_services(std::move(services))
+    , m_waveDeviceSetup(m_services.waveDevice, m_services.messageBox)
+{}
+
+void RecorderController::NewRecording()
+{
+    m_c.MMCRecord->setCommand(QStringLiteral("close"));
+    m_c.MMCRecord->setFileName(QStringLiteral("new"));
+    m_c.MMCRecord->setCommand(QStringLiteral("open"));
+    m_c.LblFile->setText(NewFile);
+    m_waveDeviceSetup.run(*m_c.MMCRecord);
+    IsModified = FlagFalse;
+}
+
+void RecorderController::StartRecording()
+{
+    const bool commanded = Skip::statement([&] { m_c.MMCRecord->setCommand(QStringLiteral("record")); });
+    // A device that cannot record says why; the window then stays ready rather than pretend.
+    if (commanded && !m_c.MMCRecord->lastError().isEmpty()) {
+        Skip::statement([&] { report(m_c.MMCRecord->lastError()); });
+        return;
+    }
+    Skip::statement([&] {
+        const QString time = m_services.clock.now().toString(QStringLiteral("HH:mm:ss"));
+        m_c.Lblread->setText(RecordStartPrefix + time + RecordStartSuffix);
+    });
+    Skip::statement([&] { RecordStartTime = m_services.clock.now(); });
+    Skip::statement([&] { m_c.TimerBar->start(); });
+    Skip::statement([&] { m_c.cmdNew->setEnabled(false); });
+    Skip::statement([&] { m_c.cmdRecord->setEnabled(false); });
+    Skip::statement([&] { m_c.cmdPlay->setEnabled(false); });
+    Skip::statement([&] { m_c.cmdStop->setEnabled(true); });
+    Skip::statement([&] { m_c.cmdSave->setEnabled(false); });
+    Skip::statement([&] { IsModified = FlagTrue; });
+}
+
+void RecorderController::StopRecording()
+{
+    m_c.MMCRecord->setCommand(QStringLiteral("stop"));
+    m_c.Lblread->setText(StoppedText);
+    m_c.TimerBar->stop();
+    m_c.cmdNew->setEnabled(true);
+    m_c.cmdRecord->setEnabled(true);
+    m_c.cmdPlay->setEnabled(true);
+    m_c.cmdStop->setEnabled(false);
+    m_c.cmdSave->setEnabled(true);
+}
+
+void RecorderController::PlayRecording()
+{
+    m_c.MMCRecord->setCommand(QStringLiteral("prev"));
+    m_c.MMCRecord->setCommand(QStringLiteral("play"));
+    m_c.Lblread->setText(PlayingText);
+    m_c.TimerBar->stop();
+    m_c.cmdNew->setEnabled(false);
+    m_c.cmdRecord->setEnabled(false);
+    m_c.cmdPlay->setEnabled(false);
+    m_c.cmdStop->setEnabled(true);
+    m_c.cmdSave->setEnabled(false);
+}
+
+void RecorderController::SaveRecording()
+{
+    CommonDialog &cdg = *m_c.cdg;
+    Skip::statement([&] { cdg.setFilter(WavFilter); });
+    Skip::statement([&] { cdg.setFileName(QString()); });
+    Skip::statement([&] { cdg.setCancelError(FlagTrue); });
+    Skip::statement([&] { cdg.ShowSave(); });
+    if (Skip::test([&] { return !cdg.FileName().isEmpty(); })) {
+        Skip::statement([&] { CurrentFileName = cdg.FileName(); });
+        Skip::statement([&] { m_c.MMCRecord->setFileName(CurrentFileName); });
+        // The file line, the status and the modified flag change only once the file is written,
+        // so a failed save is reported instead of passing for a good one.
+        const bool commanded = Skip::statement([&] { m_c.MMCRecord->setCommand(QStringLiteral("save")); });
+        QString failure = commanded ? m_c.MMCRecord->lastError() : QStringLiteral("保存命令无法执行");
+        if (failure.isEmpty()) {
+            Skip::statement([&] { m_c.LblFile->setText(FilePrefix + CurrentFileName); });
+            Skip::statement([&] { m_c.Lblread->setText(StoppedText); });
+            Skip::statement([&] { m_c.TimerBar->stop(); });
+            Skip::statement([&] { IsModified = FlagFalse; });
+        } else {
+            Skip::statement([&] {
+                report(QStringLiteral("无法保存文件“%1”：%2").arg(CurrentFileName, failure));
+            });
+        }
+    }
+    Skip::statement([&] { m_services.cmdTuLing_Click(); });
+}
+
+void RecorderController::OpenRecording()
+{
+    CommonDialog &cdg = *m_c.cdg;
+    Skip::statement([&] { cdg.setFilter(WavFilter); });
+    // Start from an empty name, so Cancel leaves everything as it was instead of reopening the
+    // file of the previous dialog.
+    Skip::statement([&] { cdg.setFileName(QString()); });
+    Skip::statement([&] { cdg.ShowOpen(); });
+    if (Skip::test([&] { return !cdg.FileName().isEmpty(); })) {
+        QString chosen = CurrentFileName;
+        Skip::statement([&] { chosen = cdg.FileName(); });
+        // Check the file before anything is closed, so a bad file costs nothing.
+        QString problem;
+        Skip::statement([&] { problem = m_c.MMCRecord->openProblem(chosen); });
+        if (!problem.isEmpty()) {
+            Skip::statement([&] { report(QStringLiteral("无法打开文件“%1”：%2").arg(chosen, problem)); });
+            return;
+        }
+        Skip::statement([&] { CurrentFileName = chosen; });
+        Skip::statement([&] { m_c.MMCRecord->setCommand(QStringLiteral("close")); });
+        Skip::statement([&] { m_c.MMCRecord->setFileName(CurrentFileName); });
+        Skip::statement([&] { m_c.LblFile->setText(FilePrefix + CurrentFileName); });
+        Skip::statement([&] { m_c.MMCRecord->setCommand(QStringLiteral("open")); });
+        Skip::statement([&] { m_c.TimerBar->stop(); });
+        Skip::statement([&] { IsModified = FlagFalse; });
+    }
+}
+
+void RecorderController::TimerBar_Timer()
+{
+    Skip::statement([&] {
+        const qint64 elapsed = RecordStartTime.secsTo(m_services.clock.now());
+        m_c.LblFile->setText(RecordingClock::text(elapsed));
+    });
+}
+
+void RecorderController::MMCRecord_StatusUpdate()
+{
+    // Both conditions are evaluated, in this order; a failed read counts as the end of playback.
+    if (Skip::test([&] {
+            const QString caption = m_c.Lblread->text();
+            const qint32 position = m_c.MMCRecord->Position();
+            const qint32 length = m_c.MMCRecord->Length();
+            const bool atEnd = position >= length;
+            const bool playing = caption == PlayingText;
+            return atEnd && playing;
+        })) {
+        Skip::statement([&] { StopRecording(); });
+    }
+}
+
+void RecorderController::report(const QString &text)
+{
+    m_services.messageBox.show(text, MessageBox::OkOnly + MessageBox::Exclamation, MessageTitle);
+}

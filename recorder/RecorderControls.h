@@ -1,0 +1,23 @@
+#pragma once
+
+class CommonDialog;
+class MediaControl;
+class QAbstractButton;
+class QLabel;
+class QTimer;
+
+// The window's controls the recorder procedures drive. The recorder's state is carried by these
+// (the buttons' enabled values and the status line), not by a variable of its own.
+struct RecorderControls
+{
+    MediaControl *MMCRecord = nullptr;
+    CommonDialog *cdg = nullptr;
+    QLabel *LblFile = nullptr;
+    QLabel *Lblread = nullptr;
+    QTimer *TimerBar = nullptr;
+    QAbstractButton *cmdNew = nullptr;
+    QAbstractButton *cmdRecord = nullptr;
+    QAbstractButton *cmdPlay = nullptr;
+    QAbstractButton *cmdStop = nullptr;
+    QAbstractButton *cmdSave = nullptr;
+};

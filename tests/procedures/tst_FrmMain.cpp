@@ -1,0 +1,295 @@
+#include "FakeMediaControl.h"
+#include "FakePlatform.h"
+
+#include "recorder/RecorderController.h"
+#include "window/FrmMain.h"
+#include "window/PictureBox.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+const QString Title = QStringLiteral("Tapewren音频录音机");
+
+struct WindowRig
+{
+    WindowRig()
+        : frmMain(fakes.platform, media)
+        , ui(frmMain.controls())
+    {
+        fakes.programFolder.folder = folder.path();
+    }
+
+    void writeSkin(const QByteArray &bytes)
+    {
+        QFile file(folder.filePath(QStringLiteral("default.skn")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QString buttons() const
+    {
+        QStringList states;
+        for (const QPushButton *b : {ui.cmdNew, ui.cmdRecord, ui.cmdPlay, ui.cmdStop, ui.cmdSave})
+            states << (b->isEnabled() ? QStringLiteral("1") : QStringLiteral("0"));
+        return states.join(QLatin1Char(' '));
+    }
+
+    QTemporaryDir folder;
+    FakePlatform fakes;
+    FakeMediaControl media;
+    FrmMain frmMain;
+    const FrmMainUi &ui;
+};
+} // namespace
+
+class FrmMainTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void buttons_reachTheirProcedures();
+    void clockAndWatch_followTheirEvents();
+    void untrappedError_isReportedThenEndsTheProgram();
+    void formLoad_skipsFailureInsideNewRecording();
+    void closeRequests_areRefusedInEveryState();
+    void skin_coloursTheWindow();
+    void skin_badFilesArePassedOverSilently_data();
+    void skin_badFilesArePassedOverSilently();
+    void links_openTheirPages();
+    void help_passesReadmeAsOneArgument();
+    void expander_growsOnceAndShowsLowerBand();
+};
+
+void FrmMainTest::buttons_reachTheirProcedures()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    rig.media.calls.clear();
+
+    QTest::mouseClick(rig.ui.cmdRecord, Qt::LeftButton);
+    QCOMPARE(rig.media.calls, QStringList{"Command record"});
+    QCOMPARE(rig.buttons(), QStringLiteral("0 0 0 1 0"));
+
+    QTest::mouseClick(rig.ui.cmdStop, Qt::LeftButton);
+    QCOMPARE(rig.ui.Lblread->text(), QStringLiteral("停止..."));
+
+    QTest::mouseClick(rig.ui.cmdPlay, Qt::LeftButton);
+    QCOMPARE(rig.ui.Lblread->text(), QStringLiteral("正在播放..."));
+    QTest::mouseClick(rig.ui.cmdStop, Qt::LeftButton);
+
+    rig.fakes.cdg.answers.enqueue(QStringLiteral("/tmp/saved.wav"));
+    QTest::mouseClick(rig.ui.cmdSave, Qt::LeftButton);
+    QCOMPARE(rig.ui.LblFile->text(), QStringLiteral("文件：/tmp/saved.wav"));
+    // Every save ends by opening the ringtones page.
+    QCOMPARE(rig.fakes.launcher.urls, QStringList{"http://www.orbanet.example/tl.htm"});
+
+    rig.fakes.cdg.answers.enqueue(QStringLiteral("/tmp/other.wav"));
+    QTest::mouseClick(rig.ui.cmdOpen, Qt::LeftButton);
+    QCOMPARE(rig.ui.LblFile->text(), QStringLiteral("文件：/tmp/other.wav"));
+
+    rig.media.calls.clear();
+    QTest::mouseClick(rig.ui.cmdNew, Qt::LeftButton);
+    QCOMPARE(rig.media.calls.first(), QStringLiteral("Command close"));
+}
+
+void FrmMainTest::clockAndWatch_followTheirEvents()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    QTest::mouseClick(rig.ui.cmdRecord, Qt::LeftButton);
+    rig.fakes.clock.time = rig.fakes.clock.time.addSecs(65);
+    QTRY_COMPARE(rig.ui.LblFile->text(), QStringLiteral("录音时间：1分5秒"));
+    QCOMPARE(rig.ui.TimerBar->interval(), 200);
+
+    QTest::mouseClick(rig.ui.cmdStop, Qt::LeftButton);
+    QTest::mouseClick(rig.ui.cmdPlay, Qt::LeftButton);
+    rig.media.position = 10;
+    rig.media.length = 10;
+    emit rig.media.StatusUpdate();
+    QCOMPARE(rig.ui.Lblread->text(), QStringLiteral("停止..."));
+    QCOMPARE(rig.buttons(), QStringLiteral("1 1 1 0 1"));
+}
+
+void FrmMainTest::untrappedError_isReportedThenEndsTheProgram()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.media.raising << QStringLiteral("Command stop");
+
+    bool ended = false;
+    try {
+        rig.frmMain.deliver(&FrmMain::cmdStop_Click);
+    } catch (const ProgramEnded &) {
+        ended = true;
+    }
+
+    QVERIFY(ended);
+    QCOMPARE(rig.fakes.messageBox.shown.size(), 1);
+    const FakeMessageBox::Shown report = rig.fakes.messageBox.shown.first();
+    QVERIFY(report.prompt.contains(QStringLiteral("380")));
+    QVERIFY(report.prompt.contains(QStringLiteral("无效的属性值：Command stop")));
+    QCOMPARE(report.style & 0xF0, int(MessageBox::Critical));
+    QCOMPARE(rig.fakes.programEnd.ends, 1);
+}
+
+void FrmMainTest::formLoad_skipsFailureInsideNewRecording()
+{
+    WindowRig rig;
+    rig.media.raising << QStringLiteral("DeviceID");
+    rig.writeSkin("QLabel { color: #000000; }");
+
+    rig.frmMain.Form_Load(); // must not end the program
+
+    QVERIFY(rig.fakes.messageBox.shown.isEmpty());
+    QVERIFY(!rig.ui.cmdStop->isEnabled());
+    QVERIFY(!rig.frmMain.styleSheet().isEmpty());
+
+    // The same failure from the New button reaches the report and the end.
+    bool ended = false;
+    try {
+        rig.frmMain.deliver(&FrmMain::cmdNew_Click);
+    } catch (const ProgramEnded &) {
+        ended = true;
+    }
+    QVERIFY(ended);
+}
+
+void FrmMainTest::closeRequests_areRefusedInEveryState()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.frmMain));
+
+    const auto refused = [&] {
+        const QString status = rig.ui.Lblread->text();
+        const QString buttons = rig.buttons();
+        const bool closed = rig.frmMain.close();
+        return !closed && rig.frmMain.isVisible() && rig.ui.Lblread->text() == status
+               && rig.buttons() == buttons && rig.fakes.messageBox.shown.isEmpty();
+    };
+    QVERIFY(refused()); // ready
+    QTest::mouseClick(rig.ui.cmdRecord, Qt::LeftButton);
+    QVERIFY(refused()); // recording
+    QTest::mouseClick(rig.ui.cmdStop, Qt::LeftButton);
+    QTest::mouseClick(rig.ui.cmdPlay, Qt::LeftButton);
+    QVERIFY(refused()); // playing
+    QCOMPARE(rig.fakes.programEnd.ends, 0);
+}
+
+void FrmMainTest::skin_coloursTheWindow()
+{
+    WindowRig rig;
+    QFile shipped(qEnvironmentVariable("TAPEWREN_SOURCE_DIR") + QStringLiteral("/assets/default.skn"));
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    rig.writeSkin(shipped.readAll());
+
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.frmMain));
+
+    const QImage image = rig.frmMain.grab().toImage();
+    // A spot between the bottom row's buttons shows the window's background.
+    const QColor background = image.pixelColor(image.width() - 2, image.height() - 2);
+    QCOMPARE(background, QColor(0xCF, 0xE8, 0xCC));
+    const QColor button = image.pixelColor(rig.ui.cmdExit->geometry().center() + QPoint(0, 6));
+    QCOMPARE(button, QColor(0xD8, 0xE9, 0xEC));
+}
+
+void FrmMainTest::skin_badFilesArePassedOverSilently_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("empty") << QByteArray();
+    QTest::newRow("binary") << QByteArray("\xff\xfe\x00\x01garbage\x80\x81", 13);
+    QTest::newRow("malformed") << QByteArray("QWidget { background: ; {{{ }");
+    QTest::newRow("huge") << QByteArray(4 * 1024 * 1024, 'a');
+}
+
+void FrmMainTest::skin_badFilesArePassedOverSilently()
+{
+    QFETCH(QByteArray, bytes);
+    WindowRig rig;
+    rig.writeSkin(bytes);
+
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.frmMain));
+
+    QVERIFY(rig.fakes.messageBox.shown.isEmpty());
+    QCOMPARE(rig.fakes.programEnd.ends, 0);
+    QVERIFY(rig.frmMain.styleSheet().size() <= bytes.size());
+    // Still usable: the buttons work.
+    QTest::mouseClick(rig.ui.cmdRecord, Qt::LeftButton);
+    QCOMPARE(rig.buttons(), QStringLiteral("0 0 0 1 0"));
+}
+
+void FrmMainTest::links_openTheirPages()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.cmdMp3Conv_Click();
+    rig.frmMain.cmdTV_Click();
+    rig.frmMain.picOrbanet_Click();
+    rig.frmMain.cmdTuLing_Click();
+    rig.frmMain.cmdTuLing_Click(); // every click opens again
+    QCOMPARE(rig.fakes.launcher.urls,
+             QStringList({"http://soft.orbanet.example/",
+                          "http://tv.orbanet.example/",
+                          "http://www.orbanet.example/",
+                          "http://www.orbanet.example/tl.htm",
+                          "http://www.orbanet.example/tl.htm"}));
+    QVERIFY(rig.ui.picOrbanet->toolTip().endsWith(QStringLiteral("http://www.orbanet.example/")));
+
+    rig.frmMain.cmdSetRecord_Click();
+    QCOMPARE(rig.fakes.launcher.started,
+             QList<QStringList>{QStringList({"pavucontrol", "--tab=4"})});
+
+    // A launcher that fails is silent.
+    rig.fakes.launcher.works = false;
+    rig.frmMain.cmdTV_Click();
+    rig.frmMain.cmdHelp_Click();
+    QVERIFY(rig.fakes.messageBox.shown.isEmpty());
+}
+
+void FrmMainTest::help_passesReadmeAsOneArgument()
+{
+    WindowRig rig;
+    rig.fakes.programFolder.folder = QStringLiteral("/opt/My Apps/\"录音\" 机");
+    rig.frmMain.deliver(&FrmMain::cmdHelp_Click);
+    QCOMPARE(rig.fakes.launcher.started,
+             QList<QStringList>{
+                     QStringList({"xdg-open", "/opt/My Apps/\"录音\" 机/readme.txt"})});
+}
+
+void FrmMainTest::expander_growsOnceAndShowsLowerBand()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.frmMain));
+    QCOMPARE(rig.frmMain.height(), 172);
+    for (QWidget *band : {static_cast<QWidget *>(rig.ui.picOrbanet),
+                          static_cast<QWidget *>(rig.ui.cmdTuLing),
+                          static_cast<QWidget *>(rig.ui.cmdTV)})
+        QVERIFY(band->geometry().bottom() >= rig.frmMain.height());
+
+    QTest::mouseClick(rig.ui.picZZ, Qt::LeftButton);
+
+    QCOMPARE(rig.frmMain.height(), 256);
+    QVERIFY(!rig.ui.picZZ->isVisible());
+    for (QWidget *band : {static_cast<QWidget *>(rig.ui.picOrbanet),
+                          static_cast<QWidget *>(rig.ui.cmdTuLing),
+                          static_cast<QWidget *>(rig.ui.cmdTV)})
+        QVERIFY(rig.frmMain.rect().contains(band->geometry()));
+    QTest::mouseClick(rig.ui.cmdTV, Qt::LeftButton);
+    QCOMPARE(rig.fakes.launcher.urls, QStringList{"http://tv.orbanet.example/"});
+}
+
+QTEST_MAIN(FrmMainTest)
+#include "tst_FrmMain.moc"

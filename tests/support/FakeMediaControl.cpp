@@ -1,0 +1,44 @@
+#include "FakeMediaControl.h"
+
+#include "window/TapewrenError.h"
+
+void FakeMediaControl::use(const QString &call) const
+{
+    calls << call;
+    if (raising.contains(call))
+        throw TapewrenError(380, QStringLiteral("无效的属性值：%1").arg(call));
+}
+
+void FakeMediaControl::setCommand(const QString &command)
+{
+    use(QStringLiteral("Command ") + command);
+    m_lastError = refusing.value(command);
+}
+
+void FakeMediaControl::setFileName(const QString &fileName)
+{
+    use(QStringLiteral("FileName ") + fileName);
+}
+
+qint16 FakeMediaControl::DeviceID() const
+{
+    use(QStringLiteral("DeviceID"));
+    return deviceId;
+}
+
+qint32 FakeMediaControl::Position() const
+{
+    use(QStringLiteral("Position"));
+    return position;
+}
+
+qint32 FakeMediaControl::Length() const
+{
+    use(QStringLiteral("Length"));
+    return length;
+}
+
+QString FakeMediaControl::openProblem(const QString &path) const
+{
+    return badFiles.value(path);
+}

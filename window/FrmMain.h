@@ -1,0 +1,68 @@
+#pragma once
+
+#include "app/Skin.h"
+#include "window/FrmMainUi.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class ApplicationFrame;
+class Links;
+class MediaControl;
+class RecorderController;
+class SkinLoader;
+struct Platform;
+
+// The main window. Its handlers are connected from its creation; the recorder and exit buttons'
+// handlers hold one statement each, the call of their procedure. An error that leaves one of
+// those handlers is reported with its number and description, and then the program ends.
+class FrmMain : public QWidget
+{
+    Q_OBJECT
+
+public:
+    FrmMain(Platform &platform, MediaControl &MMCRecord, QWidget *parent = nullptr);
+    ~FrmMain() override;
+
+    const FrmMainUi &controls() const { return ui; }
+    RecorderController &recorder() { return *m_recorder; }
+    const Skin &skin() const { return Skin1; }
+
+    void Form_Load();
+    void Form_Unload(qint16 &Cancel);
+    void cmdNew_Click();
+    void cmdRecord_Click();
+    void cmdStop_Click();
+    void cmdPlay_Click();
+    void cmdSave_Click();
+    void cmdOpen_Click();
+    void cmdHelp_Click();
+    void cmdExit_Click();
+    void cmdSetRecord_Click();
+    void cmdMp3Conv_Click();
+    void cmdTuLing_Click();
+    void cmdTV_Click();
+    void picOrbanet_Click();
+    void picZZ_Click();
+    void TimerBar_Timer();
+    void MMCRecord_StatusUpdate();
+
+    // How the window delivers an event to a handler that traps nothing.
+    void deliver(void (FrmMain::*handler)());
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void connectHandlers();
+
+    FrmMainUi ui;
+    Platform &m_platform;
+    MediaControl &MMCRecord;
+    Skin Skin1;
+    std::unique_ptr<Links> m_links;
+    std::unique_ptr<RecorderController> m_recorder;
+    std::unique_ptr<SkinLoader> m_skinLoader;
+    std::unique_ptr<ApplicationFrame> m_frame;
+};
