@@ -4,8 +4,6 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QScreen>
-#include <QStyle>
 #include <QTranslator>
 
 namespace {
@@ -17,18 +15,6 @@ void loadQtTranslation(QApplication &app, QTranslator &translator)
                         QStringLiteral("_"),
                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         app.installTranslator(&translator);
-}
-
-void centre(QWidget &window)
-{
-    const QScreen *screen = window.screen();
-    if (!screen)
-        return;
-    window.move(QStyle::alignedRect(Qt::LeftToRight,
-                                    Qt::AlignCenter,
-                                    window.frameGeometry().size(),
-                                    screen->availableGeometry())
-                        .topLeft());
 }
 } // namespace
 
@@ -47,7 +33,6 @@ int main(int argc, char *argv[])
     platform.setParentWidget(&frmMain);
 
     frmMain.Form_Load();
-    centre(frmMain);
     frmMain.show();
     return app.exec();
 }
