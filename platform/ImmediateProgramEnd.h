@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/ProgramEnd.h"
+
+class ImmediateProgramEnd : public ProgramEnd
+{
+public:
+    [[noreturn]] void end() override;
+};

@@ -1,0 +1,55 @@
+#include "platform/QtCommonDialog.h"
+
+#include "window/TapewrenError.h"
+
+const QString QtCommonDialog::cancelErrorText = QStringLiteral("已选择“取消”。");
+
+QStringList QtCommonDialog::nameFilters(const QString &filter)
+{
+    QStringList result;
+    const QStringList parts = filter.split(u'|');
+    // A description without its pattern is dropped.
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts.at(i + 1).split(u';', Qt::SkipEmptyParts);
+        for (QString &pattern : patterns)
+            pattern = pattern.trimmed();
+        patterns.removeAll(QString());
+        if (patterns.isEmpty())
+            continue;
+        const QString description = parts.at(i).trimmed();
+        const QString list = patterns.join(u' ');
+        result << (description.isEmpty() ? list : description) + QStringLiteral(" (") + list + u')';
+    }
+    return result;
+}
+
+void QtCommonDialog::ShowOpen()
+{
+    show(QFileDialog::AcceptOpen);
+}
+
+void QtCommonDialog::ShowSave()
+{
+    show(QFileDialog::AcceptSave);
+}
+
+void QtCommonDialog::show(QFileDialog::AcceptMode mode)
+{
+    QFileDialog dialog(m_parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
+                                                       : QFileDialog::ExistingFile);
+    const QStringList filters = nameFilters(m_filter);
+    if (!filters.isEmpty())
+        dialog.setNameFilters(filters);
+    if (!m_fileName.isEmpty())
+        dialog.selectFile(m_fileName);
+
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
+        m_fileName = dialog.selectedFiles().constFirst();
+        return;
+    }
+    if (m_cancelError == FlagTrue)
+        throw TapewrenError(CancelErrorNumber, cancelErrorText);
+}

@@ -1,0 +1,32 @@
+#include "platform/RealPlatform.h"
+
+#include "platform/ApplicationFolder.h"
+#include "platform/DesktopLauncher.h"
+#include "platform/ImmediateProgramEnd.h"
+#include "platform/LockFileInstanceGuard.h"
+#include "platform/PulseWaveDevice.h"
+#include "platform/QtCommonDialog.h"
+#include "platform/QtMessageBox.h"
+#include "platform/SystemClock.h"
+
+RealPlatform::RealPlatform(MediaControl &mediaControl)
+{
+    auto commonDialog = std::make_unique<QtCommonDialog>();
+    auto messageBox = std::make_unique<QtMessageBox>();
+    m_commonDialog = commonDialog.get();
+    m_messageBox = messageBox.get();
+    m_services.cdg = std::move(commonDialog);
+    m_services.messageBox = std::move(messageBox);
+    m_services.clock = std::make_unique<SystemClock>();
+    m_services.programEnd = std::make_unique<ImmediateProgramEnd>();
+    m_services.launcher = std::make_unique<DesktopLauncher>();
+    m_services.programFolder = std::make_unique<ApplicationFolder>();
+    m_services.instanceGuard = std::make_unique<LockFileInstanceGuard>();
+    m_services.waveDevice = std::make_unique<PulseWaveDevice>(mediaControl);
+}
+
+void RealPlatform::setParentWidget(QWidget *parent)
+{
+    m_commonDialog->setParentWidget(parent);
+    m_messageBox->setParentWidget(parent);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+class MediaControl;
+class QWidget;
+class QtCommonDialog;
+class QtMessageBox;
+
+// Every real platform service, made in one go. The dialog and the message box stay reachable as
+// their own types so that the main window can become their parent once it exists; those two
+// references stay valid as long as whoever holds the services keeps them.
+class RealPlatform
+{
+public:
+    explicit RealPlatform(MediaControl &mediaControl);
+
+    Platform &services() { return m_services; }
+    QtCommonDialog &commonDialog() const { return *m_commonDialog; }
+    QtMessageBox &messageBox() const { return *m_messageBox; }
+
+    // Parents both the dialog and the message box.
+    void setParentWidget(QWidget *parent);
+
+private:
+    Platform m_services;
+    QtCommonDialog *m_commonDialog; // owned by m_services.cdg
+    QtMessageBox *m_messageBox;     // owned by m_services.messageBox
+};

@@ -1,0 +1,347 @@
+#include "platform/QtCommonDialog.h"
+#include "platform/QtMessageBox.h"
+#include "window/TapewrenError.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <functional>
+
+namespace {
+
+// Acts on the next modal window of type T once it is up, from inside its own event loop.
+template<typename T>
+void whenShown(std::function<void(T *)> act)
+{
+    auto *timer = new QTimer(qApp);
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
+        auto *window = qobject_cast<T *>(QApplication::activeModalWidget());
+        if (!window || !window->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        act(window);
+    });
+    timer->start();
+}
+
+// What the user does in the file dialog: type a name into the name box and press Enter.
+void typeName(QFileDialog *dialog, const QString &name)
+{
+    auto *edit = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    QVERIFY(edit);
+    edit->setFocus();
+    edit->setText(name);
+    QTest::keyClick(edit, Qt::Key_Return);
+}
+
+void touch(const QString &path)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("RIFF");
+}
+
+} // namespace
+
+class DialogsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void nameFilters_convertsDescriptionPatternPairs_data();
+    void nameFilters_convertsDescriptionPatternPairs();
+    void showSave_setsFullPath_afterOk_data();
+    void showSave_setsFullPath_afterOk();
+    void show_keepsFileName_afterCancel_data();
+    void show_keepsFileName_afterCancel();
+    void showSave_asksBeforeReplacing_data();
+    void showSave_asksBeforeReplacing();
+    void showOpen_takesExistingFilesOnly();
+
+    void messageBox_showsStyle_data();
+    void messageBox_showsStyle();
+    void messageBox_returnsButtonPressed_data();
+    void messageBox_returnsButtonPressed();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void DialogsTest::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void DialogsTest::nameFilters_convertsDescriptionPatternPairs_data()
+{
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("pattern as description") << "*.wav|*.wav" << QStringList{"*.wav (*.wav)"};
+    QTest::newRow("two pairs") << "声音文件|*.wav|所有文件|*.*"
+                               << QStringList{"声音文件 (*.wav)", "所有文件 (*.*)"};
+    QTest::newRow("several patterns")
+            << "Sound|*.wav;*.wave" << QStringList{"Sound (*.wav *.wave)"};
+    QTest::newRow("empty description") << "|*.wav" << QStringList{"*.wav (*.wav)"};
+    QTest::newRow("description without pattern")
+            << "*.wav|*.wav|Lonely" << QStringList{"*.wav (*.wav)"};
+    QTest::newRow("empty") << "" << QStringList{};
+}
+
+void DialogsTest::nameFilters_convertsDescriptionPatternPairs()
+{
+    QFETCH(QString, filter);
+    QFETCH(QStringList, expected);
+    QCOMPARE(QtCommonDialog::nameFilters(filter), expected);
+}
+
+void DialogsTest::showSave_setsFullPath_afterOk_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("plain") << "take.wav";
+    QTest::newRow("Chinese and blank") << "录音 一.wav";
+    QTest::newRow("no suffix added") << "take";
+}
+
+void DialogsTest::showSave_setsFullPath_afterOk()
+{
+    QFETCH(QString, name);
+    const QString path = m_dir->filePath(name);
+    QWidget parent;
+    QtCommonDialog cdg;
+    cdg.setParentWidget(&parent);
+    cdg.setFilter(QStringLiteral("*.wav|*.wav"));
+    cdg.setCancelError(FlagTrue);
+
+    QWidget *dialogParent = nullptr;
+    QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+    bool native = true;
+    QStringList filters;
+    whenShown<QFileDialog>([&](QFileDialog *dialog) {
+        dialogParent = dialog->parentWidget();
+        mode = dialog->acceptMode();
+        native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
+        filters = dialog->nameFilters();
+        typeName(dialog, path);
+    });
+    cdg.ShowSave();
+
+    QCOMPARE(cdg.FileName(), path);
+    QCOMPARE(dialogParent, &parent);
+    QCOMPARE(mode, QFileDialog::AcceptSave);
+    QVERIFY(!native);
+    QCOMPARE(filters, QStringList{QStringLiteral("*.wav (*.wav)")});
+}
+
+void DialogsTest::show_keepsFileName_afterCancel_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::addColumn<Flag>("cancelError");
+    QTest::addColumn<bool>("raises");
+
+    QTest::newRow("save, cancel error on") << true << FlagTrue << true;
+    QTest::newRow("save, cancel error off") << true << FlagFalse << false;
+    QTest::newRow("open, cancel error on") << false << FlagTrue << true;
+    QTest::newRow("open, cancel error off") << false << FlagFalse << false;
+    QTest::newRow("open, cancel error 1 is not true") << false << Flag(1) << false;
+}
+
+void DialogsTest::show_keepsFileName_afterCancel()
+{
+    QFETCH(bool, save);
+    QFETCH(Flag, cancelError);
+    QFETCH(bool, raises);
+    const QString previous = m_dir->filePath(QStringLiteral("earlier.wav"));
+    touch(previous);
+    QtCommonDialog cdg;
+    cdg.setFilter(QStringLiteral("*.wav|*.wav"));
+    cdg.setFileName(previous);
+    cdg.setCancelError(cancelError);
+
+    whenShown<QFileDialog>([](QFileDialog *dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
+    int number = 0;
+    QString description;
+    try {
+        save ? cdg.ShowSave() : cdg.ShowOpen();
+    } catch (const TapewrenError &error) {
+        number = error.number();
+        description = error.description();
+    }
+    QCOMPARE(cdg.FileName(), previous);
+    QCOMPARE(number, raises ? CommonDialog::CancelErrorNumber : 0);
+    QCOMPARE(description.isEmpty(), !raises);
+    QCOMPARE(description, raises ? QtCommonDialog::cancelErrorText : QString());
+}
+
+void DialogsTest::showSave_asksBeforeReplacing_data()
+{
+    QTest::addColumn<QMessageBox::StandardButton>("answer");
+    QTest::newRow("replace") << QMessageBox::Yes;
+    QTest::newRow("keep") << QMessageBox::No;
+}
+
+void DialogsTest::showSave_asksBeforeReplacing()
+{
+    QFETCH(QMessageBox::StandardButton, answer);
+    const QString existing = m_dir->filePath(QStringLiteral("old.wav"));
+    touch(existing);
+    QtCommonDialog cdg;
+    cdg.setFilter(QStringLiteral("*.wav|*.wav"));
+
+    QString question;
+    bool stillOpen = false;
+    whenShown<QFileDialog>([&](QFileDialog *dialog) {
+        whenShown<QMessageBox>([&](QMessageBox *box) {
+            question = box->text();
+            box->button(answer)->click();
+        });
+        typeName(dialog, existing);
+        stillOpen = dialog->isVisible();
+        if (stillOpen)
+            QTest::keyClick(dialog, Qt::Key_Escape);
+    });
+    cdg.ShowSave();
+
+    QVERIFY2(question.contains(QStringLiteral("old.wav")), qPrintable(question));
+    QCOMPARE(stillOpen, answer == QMessageBox::No);
+    QCOMPARE(cdg.FileName(), answer == QMessageBox::Yes ? existing : QString());
+}
+
+void DialogsTest::showOpen_takesExistingFilesOnly()
+{
+    const QString missing = m_dir->filePath(QStringLiteral("missing.wav"));
+    const QString existing = m_dir->filePath(QStringLiteral("录音.wav"));
+    touch(existing);
+    QtCommonDialog cdg;
+    cdg.setFilter(QStringLiteral("*.wav|*.wav"));
+
+    bool refused = false;
+    bool stillOpen = false;
+    whenShown<QFileDialog>([&](QFileDialog *dialog) {
+        whenShown<QMessageBox>([&](QMessageBox *box) {
+            refused = true;
+            box->accept();
+        });
+        typeName(dialog, missing);
+        stillOpen = dialog->isVisible();
+        typeName(dialog, existing);
+    });
+    cdg.ShowOpen();
+
+    QVERIFY(refused);
+    QVERIFY(stillOpen);
+    QCOMPARE(cdg.FileName(), existing);
+}
+
+void DialogsTest::messageBox_showsStyle_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QMessageBox::Icon>("icon");
+    QTest::addColumn<QList<QMessageBox::StandardButton>>("buttons");
+
+    using B = QMessageBox::StandardButton;
+    const QList<B> ok{B::Ok};
+    const QList<B> yesNoCancel{B::Yes, B::No, B::Cancel};
+    QTest::newRow("OK, information") << 64 << QMessageBox::Information << ok;
+    QTest::newRow("OK, critical") << 16 << QMessageBox::Critical << ok;
+    QTest::newRow("OK, exclamation") << 48 << QMessageBox::Warning << ok;
+    QTest::newRow("Yes/No/Cancel, question") << 3 + 32 << QMessageBox::Question << yesNoCancel;
+    QTest::newRow("Yes/No/Cancel, no icon") << 3 << QMessageBox::NoIcon << yesNoCancel;
+}
+
+void DialogsTest::messageBox_showsStyle()
+{
+    QFETCH(int, style);
+    QFETCH(QMessageBox::Icon, icon);
+    QFETCH(QList<QMessageBox::StandardButton>, buttons);
+    QWidget parent;
+    QtMessageBox messageBox;
+    messageBox.setParentWidget(&parent);
+    const QString prompt = QStringLiteral("<b>当前录音已经被更新，是否保存？</b>");
+    const QString title = QStringLiteral("Tapewren音频录音机");
+
+    // Yes or OK: the first button of the style is the default.
+    const QMessageBox::StandardButton first = buttons.first();
+    bool seen = false;
+    whenShown<QMessageBox>([&](QMessageBox *box) {
+        // Answered first, so that a failing check below cannot leave the box open.
+        QTimer::singleShot(0, box->button(first), &QAbstractButton::click);
+        seen = true;
+        QCOMPARE(box->icon(), icon);
+        QList<QMessageBox::StandardButton> shown;
+        for (QAbstractButton *button : box->buttons())
+            shown << box->standardButton(button);
+        std::sort(shown.begin(), shown.end());
+        std::sort(buttons.begin(), buttons.end());
+        QCOMPARE(shown, buttons);
+        QCOMPARE(box->windowTitle(), title);
+        // Shown as written, markup included.
+        QCOMPARE(box->text(), prompt);
+        QCOMPARE(box->textFormat(), Qt::PlainText);
+        QCOMPARE(box->parentWidget(), &parent);
+        QCOMPARE(box->defaultButton(), box->button(first));
+    });
+    messageBox.show(prompt, style, title);
+    QVERIFY(seen);
+}
+
+void DialogsTest::messageBox_returnsButtonPressed_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<int>("answer");
+
+    const int yesNoCancel = MessageBox::YesNoCancel + MessageBox::Question;
+    const int okOnly = MessageBox::OkOnly + MessageBox::Information;
+    QTest::newRow("Yes") << yesNoCancel << "Yes" << 6;
+    QTest::newRow("No") << yesNoCancel << "No" << 7;
+    QTest::newRow("Cancel") << yesNoCancel << "Cancel" << 2;
+    QTest::newRow("Esc means Cancel") << yesNoCancel << "Esc" << 2;
+    QTest::newRow("closing means Cancel") << yesNoCancel << "close" << 2;
+    QTest::newRow("Enter takes Yes, the default") << yesNoCancel << "Enter" << 6;
+    QTest::newRow("OK") << okOnly << "OK" << 1;
+    QTest::newRow("Esc on OK alone") << okOnly << "Esc" << 1;
+    QTest::newRow("closing OK alone") << okOnly << "close" << 1;
+}
+
+void DialogsTest::messageBox_returnsButtonPressed()
+{
+    QFETCH(int, style);
+    QFETCH(QString, action);
+    QFETCH(int, answer);
+    QtMessageBox messageBox;
+
+    whenShown<QMessageBox>([action](QMessageBox *box) {
+        const QHash<QString, QMessageBox::StandardButton>
+                buttons{{QStringLiteral("Yes"), QMessageBox::Yes},
+                        {QStringLiteral("No"), QMessageBox::No},
+                        {QStringLiteral("Cancel"), QMessageBox::Cancel},
+                        {QStringLiteral("OK"), QMessageBox::Ok}};
+        if (buttons.contains(action))
+            box->button(buttons.value(action))->click();
+        else if (action == QLatin1String("Esc"))
+            QTest::keyClick(box, Qt::Key_Escape);
+        else if (action == QLatin1String("Enter"))
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            box->close();
+    });
+    QCOMPARE(messageBox.show(QStringLiteral("Tapewren音频录音机已经运行！"),
+                             style,
+                             QStringLiteral("Tapewren音频录音机")),
+             answer);
+}
+
+QTEST_MAIN(DialogsTest)
+#include "tst_dialogs.moc"
