@@ -71,7 +71,8 @@ void Links::cmdSetRecord_Click()
 void Links::picZZ_Click()
 {
     Skip::statement([&] {
-        const auto bannerHeight = static_cast<float>(Twips::fromPixels(m_window.picOrbanet->height()));
+        const auto bannerHeight = static_cast<float>(
+                Twips::fromPixels(m_window.picOrbanet->height()));
         const auto windowHeight = static_cast<float>(Twips::fromPixels(m_window.frmMain->height()));
         const double grown = double(windowHeight) + double(bannerHeight) * GrowthFactor;
         if (!std::isfinite(grown) || std::abs(grown) > std::numeric_limits<float>::max())

@@ -32,7 +32,8 @@ void RecorderController::NewRecording()
 
 void RecorderController::StartRecording()
 {
-    const bool commanded = Skip::statement([&] { m_c.MMCRecord->setCommand(QStringLiteral("record")); });
+    const bool commanded = Skip::statement(
+            [&] { m_c.MMCRecord->setCommand(QStringLiteral("record")); });
     // A device that cannot record says why; the window then stays ready rather than pretend.
     if (commanded && !m_c.MMCRecord->lastError().isEmpty()) {
         Skip::statement([&] { report(m_c.MMCRecord->lastError()); });
@@ -89,8 +90,10 @@ void RecorderController::SaveRecording()
         Skip::statement([&] { m_c.MMCRecord->setFileName(CurrentFileName); });
         // The file line, the status and the modified flag change only once the file is written,
         // so a failed save is reported instead of passing for a good one.
-        const bool commanded = Skip::statement([&] { m_c.MMCRecord->setCommand(QStringLiteral("save")); });
-        QString failure = commanded ? m_c.MMCRecord->lastError() : QStringLiteral("保存命令无法执行");
+        const bool commanded = Skip::statement(
+                [&] { m_c.MMCRecord->setCommand(QStringLiteral("save")); });
+        QString failure = commanded ? m_c.MMCRecord->lastError()
+                                    : QStringLiteral("保存命令无法执行");
         if (failure.isEmpty()) {
             Skip::statement([&] { m_c.LblFile->setText(FilePrefix + CurrentFileName); });
             Skip::statement([&] { m_c.Lblread->setText(StoppedText); });
@@ -120,7 +123,8 @@ void RecorderController::OpenRecording()
         QString problem;
         Skip::statement([&] { problem = m_c.MMCRecord->openProblem(chosen); });
         if (!problem.isEmpty()) {
-            Skip::statement([&] { report(QStringLiteral("无法打开文件“%1”：%2").arg(chosen, problem)); });
+            Skip::statement(
+                    [&] { report(QStringLiteral("无法打开文件“%1”：%2").arg(chosen, problem)); });
             return;
         }
         Skip::statement([&] { CurrentFileName = chosen; });

@@ -19,5 +19,7 @@ void WaveDeviceSetup::run(const MediaControl &MMCRecord)
     if (code == WaveDevice::Success)
         return;
     const QString text = m_waveDevice.errorText(code, WaveDevice::ErrorTextLength);
-    m_messageBox.show(text, MessageBox::OkOnly + MessageBox::Information, StatusTexts::MessageTitle);
+    m_messageBox.show(text,
+                      MessageBox::OkOnly + MessageBox::Information,
+                      StatusTexts::MessageTitle);
 }

@@ -41,16 +41,17 @@ FrmMain::FrmMain(Platform &platform, MediaControl &MMCRecord, QWidget *parent)
             RecorderController::Services{*platform.messageBox,
                                          *platform.clock,
                                          *platform.waveDevice,
-                                         [this] { cmdTuLing_Click(); }});
+                                         [this] {
+                                             cmdTuLing_Click();
+                                         }});
 
     m_skinLoader = std::make_unique<SkinLoader>(Skin1, *platform.programFolder, *this);
-    m_frame = std::make_unique<ApplicationFrame>(
-            *m_recorder,
-            *ui.cmdStop,
-            ApplicationFrame::Services{*platform.instanceGuard,
-                                       *platform.messageBox,
-                                       *platform.programEnd,
-                                       *m_skinLoader});
+    m_frame = std::make_unique<ApplicationFrame>(*m_recorder,
+                                                 *ui.cmdStop,
+                                                 ApplicationFrame::Services{*platform.instanceGuard,
+                                                                            *platform.messageBox,
+                                                                            *platform.programEnd,
+                                                                            *m_skinLoader});
     connectHandlers();
 }
 

@@ -154,7 +154,8 @@ void ApplicationFrameTest::exit_data()
     QTest::newRow("no") << 7 << QString() << false << true << false;
     QTest::newRow("yes, saved") << 6 << QStringLiteral("/tmp/a.wav") << false << true << true;
     QTest::newRow("yes, dialog cancelled") << 6 << QString() << false << false << true;
-    QTest::newRow("yes, save failed") << 6 << QStringLiteral("/full/a.wav") << true << false << true;
+    QTest::newRow("yes, save failed")
+            << 6 << QStringLiteral("/full/a.wav") << true << false << true;
 }
 
 void ApplicationFrameTest::exit()

@@ -186,7 +186,8 @@ void FrmMainTest::closeRequests_areRefusedInEveryState()
 void FrmMainTest::skin_coloursTheWindow()
 {
     WindowRig rig;
-    QFile shipped(qEnvironmentVariable("TAPEWREN_SOURCE_DIR") + QStringLiteral("/assets/default.skn"));
+    QFile shipped(qEnvironmentVariable("TAPEWREN_SOURCE_DIR")
+                  + QStringLiteral("/assets/default.skn"));
     QVERIFY(shipped.open(QIODevice::ReadOnly));
     rig.writeSkin(shipped.readAll());
 
@@ -263,8 +264,7 @@ void FrmMainTest::help_passesReadmeAsOneArgument()
     rig.fakes.programFolder.folder = QStringLiteral("/opt/My Apps/\"录音\" 机");
     rig.frmMain.deliver(&FrmMain::cmdHelp_Click);
     QCOMPARE(rig.fakes.launcher.started,
-             QList<QStringList>{
-                     QStringList({"xdg-open", "/opt/My Apps/\"录音\" 机/readme.txt"})});
+             QList<QStringList>{QStringList({"xdg-open", "/opt/My Apps/\"录音\" 机/readme.txt"})});
 }
 
 void FrmMainTest::expander_growsOnceAndShowsLowerBand()

@@ -141,7 +141,8 @@ void RecorderProceduresTest::startRecording_staysReady_whenDeviceCannotRecord()
     rig.recorder.StartRecording();
 
     QCOMPARE(rig.fakes.messageBox.shown.size(), 1);
-    QVERIFY(rig.fakes.messageBox.shown.first().prompt.contains(QStringLiteral("没有可用的录音设备")));
+    QVERIFY(rig.fakes.messageBox.shown.first().prompt.contains(
+            QStringLiteral("没有可用的录音设备")));
     QCOMPARE(rig.fakes.messageBox.shown.first().title, QStringLiteral("Tapewren音频录音机"));
     QCOMPARE(rig.buttons(), Ready);
     QVERIFY(!rig.TimerBar->isActive());
@@ -309,7 +310,8 @@ void RecorderProceduresTest::open_refusesUnreadableFile_beforeClosingAnything()
     rig.recorder.IsModified = FlagTrue;
     rig.recorder.CurrentFileName = QStringLiteral("/kept.wav");
     rig.LblFile->setText(QStringLiteral("录音时间：1分2秒"));
-    rig.media.badFiles.insert(QStringLiteral("/junk.wav"), QStringLiteral("不是 WAV 格式的声音文件"));
+    rig.media.badFiles.insert(QStringLiteral("/junk.wav"),
+                              QStringLiteral("不是 WAV 格式的声音文件"));
     rig.fakes.cdg.answers.enqueue(QStringLiteral("/junk.wav"));
 
     rig.recorder.OpenRecording();
@@ -386,8 +388,10 @@ void RecorderProceduresTest::watch_data()
                                       << 5 << 5 << QString() << false;
     QTest::newRow("stopped at end") << Stopped << 5 << 5 << QString() << false;
     QTest::newRow("two dots") << QStringLiteral("正在播放..") << 5 << 5 << QString() << false;
-    QTest::newRow("trailing blank") << QStringLiteral("正在播放... ") << 5 << 5 << QString() << false;
-    QTest::newRow("full-width dots") << QStringLiteral("正在播放．．．") << 5 << 5 << QString() << false;
+    QTest::newRow("trailing blank")
+            << QStringLiteral("正在播放... ") << 5 << 5 << QString() << false;
+    QTest::newRow("full-width dots")
+            << QStringLiteral("正在播放．．．") << 5 << 5 << QString() << false;
     QTest::newRow("position unreadable") << Stopped << 0 << 5 << QStringLiteral("Position") << true;
     QTest::newRow("length unreadable") << Stopped << 0 << 5 << QStringLiteral("Length") << true;
 }

@@ -23,9 +23,9 @@ public:
     void selectDevices(const QAudioDevice &, const QAudioDevice &) override { ++devicesSelected; }
 
     mutable QStringList calls;
-    QSet<QString> raising;             // e.g. "Command stop", "DeviceID", "Position"
-    QHash<QString, QString> refusing;  // command -> reason kept in lastError()
-    QHash<QString, QString> badFiles;  // path -> reason given by openProblem()
+    QSet<QString> raising;            // e.g. "Command stop", "DeviceID", "Position"
+    QHash<QString, QString> refusing; // command -> reason kept in lastError()
+    QHash<QString, QString> badFiles; // path -> reason given by openProblem()
     qint16 deviceId = 1;
     qint32 position = 0;
     qint32 length = 0;

@@ -10,7 +10,8 @@
 
 // Thrown by FakeProgramEnd: nothing after the end of the program may run.
 struct ProgramEnded
-{};
+{
+};
 
 class FakeCommonDialog : public CommonDialog
 {

@@ -27,8 +27,9 @@ RecorderRig::RecorderRig()
     , cmdPlay(new QPushButton(QStringLiteral("播放"), &window))
     , cmdStop(new QPushButton(QStringLiteral("停止"), &window))
     , cmdSave(new QPushButton(QStringLiteral("保存"), &window))
-    , recorder(controlsOf(*this),
-               {fakes.messageBox, fakes.clock, fakes.waveDevice, [this] { ++tuLingClicks; }})
+    , recorder(controlsOf(*this), {fakes.messageBox, fakes.clock, fakes.waveDevice, [this] {
+                                       ++tuLingClicks;
+                                   }})
 {
     TimerBar->setInterval(200);
     cmdStop->setEnabled(false);
