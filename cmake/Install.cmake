@@ -1,0 +1,1 @@
+# Installing and packaging: filled in with the install tree and the Debian package.
