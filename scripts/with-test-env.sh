@@ -65,6 +65,9 @@ start_pulse() {
         pacat -d mic --raw --rate=44100 --channels=2 --format=s16le --latency-msec=20) \
         >"$work/feed.log" 2>&1 &
     pids+=($!)
+    # The remapped input carries nothing for a moment after the feed starts: wait for the tone.
+    timeout 10 parec -d vmic --raw --latency-msec=20 2>/dev/null | od -An -tx1 -v |
+        grep -m1 -qv '^[ 0]*$' || true
     export TAPEWREN_TEST_PULSE=1
 }
 

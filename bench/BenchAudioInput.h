@@ -1,0 +1,33 @@
+#pragma once
+
+#include "recorder/AudioInput.h"
+
+#include <QIODevice>
+#include <QPointer>
+
+// A capture back end that lets the benchmark push audio through the capture path as fast as it
+// can write it.
+class BenchAudioInput : public AudioInput
+{
+    Q_OBJECT
+
+public:
+    using AudioInput::AudioInput;
+
+    void setDevice(const QAudioDevice &) override {}
+    QString start(const QAudioFormat &, QIODevice *sink) override
+    {
+        m_sink = sink;
+        return {};
+    }
+    void stop() override { m_sink = nullptr; }
+
+    void push(const char *data, qint64 bytes)
+    {
+        if (m_sink)
+            m_sink->write(data, bytes);
+    }
+
+private:
+    QPointer<QIODevice> m_sink;
+};

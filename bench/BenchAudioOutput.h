@@ -1,0 +1,17 @@
+#pragma once
+
+#include "recorder/AudioOutput.h"
+
+// The benchmark never plays; this stands in for the sound server's output.
+class BenchAudioOutput : public AudioOutput
+{
+    Q_OBJECT
+
+public:
+    using AudioOutput::AudioOutput;
+
+    void setDevice(const QAudioDevice &) override {}
+    QString start(const QAudioFormat &, QIODevice *) override { return {}; }
+    void stop() override {}
+    qint64 processedUSecs() const override { return 0; }
+};

@@ -1,0 +1,72 @@
+#include "recorder/QtAudioInput.h"
+
+#include "recorder/MediaTexts.h"
+
+#include <QAudioSource>
+#include <QMediaDevices>
+
+namespace {
+
+constexpr qint64 bufferUSecs = 10000;
+
+} // namespace
+
+QtAudioInput::QtAudioInput(QObject *parent)
+    : AudioInput(parent)
+{}
+
+QtAudioInput::~QtAudioInput()
+{
+    stop();
+}
+
+void QtAudioInput::setDevice(const QAudioDevice &device)
+{
+    m_device = device;
+}
+
+QString QtAudioInput::start(const QAudioFormat &format, QIODevice *sink)
+{
+    stop();
+    const QAudioDevice device = m_device.isNull() ? QMediaDevices::defaultAudioInput() : m_device;
+    if (device.isNull()) {
+        // without a sound server Qt lists no device at all
+        return QMediaDevices::audioOutputs().isEmpty() ? MediaTexts::noSoundServer()
+                                                       : MediaTexts::noInputDevice();
+    }
+    if (!device.isFormatSupported(format))
+        return MediaTexts::formatNotSupported();
+
+    m_source = std::make_unique<QAudioSource>(device, format);
+    m_source->setBufferSize(qsizetype(format.bytesForDuration(bufferUSecs)));
+    connect(m_source.get(), &QAudioSource::stateChanged, this, &QtAudioInput::onStateChanged);
+    m_source->start(sink);
+    if (m_source->error() != QAudio::NoError || m_source->state() == QAudio::StoppedState) {
+        stop();
+        return MediaTexts::noSoundServer();
+    }
+    return {};
+}
+
+void QtAudioInput::stop()
+{
+    if (!m_source)
+        return;
+    m_source->disconnect(this);
+    m_source->stop();
+    m_source.reset();
+}
+
+void QtAudioInput::onStateChanged(QAudio::State state)
+{
+    if (state != QAudio::StoppedState || !m_source || m_source->error() == QAudio::NoError)
+        return;
+    // let the source finish its signal before anyone tears it down
+    QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_source && m_source->error() != QAudio::NoError)
+                    emit failed(MediaTexts::serverLostRecording());
+            },
+            Qt::QueuedConnection);
+}

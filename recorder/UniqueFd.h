@@ -1,0 +1,45 @@
+#pragma once
+
+#include <unistd.h>
+
+#include <utility>
+
+// A file descriptor closed when it goes.
+class UniqueFd
+{
+public:
+    UniqueFd() = default;
+    explicit UniqueFd(int fd)
+        : m_fd(fd)
+    {}
+    UniqueFd(UniqueFd &&other) noexcept
+        : m_fd(std::exchange(other.m_fd, -1))
+    {}
+    UniqueFd &operator=(UniqueFd &&other) noexcept
+    {
+        if (this != &other)
+            reset(std::exchange(other.m_fd, -1));
+        return *this;
+    }
+    UniqueFd(const UniqueFd &) = delete;
+    UniqueFd &operator=(const UniqueFd &) = delete;
+    ~UniqueFd() { reset(); }
+
+    int get() const { return m_fd; }
+    bool isValid() const { return m_fd >= 0; }
+    void reset(int fd = -1)
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = fd;
+    }
+    // Closes now and tells whether the close succeeded (a late write error shows up here).
+    bool close()
+    {
+        const int fd = std::exchange(m_fd, -1);
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    int m_fd = -1;
+};

@@ -1,0 +1,162 @@
+#include "recorder/WaveMediaControl.h"
+
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+// One figure from sox's stat report, e.g. "Length (seconds)" or "Rough   frequency".
+double soxStat(const QStringList &arguments, const QString &name)
+{
+    QProcess sox;
+    sox.start("sox", arguments);
+    if (!sox.waitForFinished(20000))
+        return -1;
+    const QString report = QString::fromLocal8Bit(sox.readAllStandardError());
+    const QRegularExpression line(QRegularExpression::escape(name) + R"(:\s*(-?[0-9.]+))");
+    const QRegularExpressionMatch match = line.match(report);
+    return match.hasMatch() ? match.captured(1).toDouble() : -1;
+}
+
+struct Tone
+{
+    double seconds = 0;   // from the first to the last 10 ms stretch that carries sound
+    double frequency = 0; // from the zero crossings inside that span
+};
+
+// Finds the tone in raw 16-bit stereo at 44.1 kHz, left channel.
+Tone findTone(const QByteArray &raw)
+{
+    std::vector<qint16> left(std::size_t(raw.size() / 4));
+    for (std::size_t i = 0; i < left.size(); ++i)
+        std::memcpy(&left[i], raw.constData() + i * 4, 2);
+    const std::size_t window = 441;
+    qint64 first = -1;
+    qint64 last = -1;
+    for (std::size_t w = 0; w + window <= left.size(); w += window) {
+        double sum = 0;
+        for (std::size_t i = w; i < w + window; ++i)
+            sum += double(left[i]) * left[i];
+        if (std::sqrt(sum / window) > 0.05 * 32768) {
+            if (first < 0)
+                first = qint64(w);
+            last = qint64(w + window);
+        }
+    }
+    Tone tone;
+    if (first < 0)
+        return tone;
+    tone.seconds = double(last - first) / 44100;
+    int crossings = 0;
+    for (qint64 i = first + 1; i < last; ++i) {
+        if ((left[std::size_t(i - 1)] < 0) != (left[std::size_t(i)] < 0))
+            ++crossings;
+    }
+    tone.frequency = crossings / 2.0 / tone.seconds;
+    return tone;
+}
+
+} // namespace
+
+// Records from and plays to the test sound server, whose default input carries a steady
+// 440 Hz tone and whose default output is a null sink "out".
+class tst_RealAudio : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void record_twoSeconds_savesTheTone();
+    void play_letsTheWholeRecordingOut();
+
+private:
+    bool recordTwoSeconds(const QString &path);
+    QTemporaryDir m_dir;
+};
+
+void tst_RealAudio::initTestCase()
+{
+    if (qEnvironmentVariableIsEmpty("TAPEWREN_TEST_PULSE"))
+        QSKIP("needs the test sound server (scripts/with-test-env.sh)");
+    QVERIFY(m_dir.isValid());
+    // the server's test input takes a moment to carry sound after the server came up
+    WaveMediaControl control;
+    control.setFileName("new");
+    control.setCommand("open");
+    control.setCommand("record");
+    QCOMPARE(control.lastError(), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(control.lengthFrames() > 4410, 15000);
+}
+
+bool tst_RealAudio::recordTwoSeconds(const QString &path)
+{
+    WaveMediaControl control;
+    control.setFileName("new");
+    control.setCommand("open");
+    control.setCommand("record");
+    if (!control.lastError().isEmpty()) {
+        qWarning() << control.lastError();
+        return false;
+    }
+    QTest::qWait(2000);
+    control.setCommand("stop");
+    control.setFileName(path);
+    control.setCommand("save");
+    return control.lastError().isEmpty();
+}
+
+void tst_RealAudio::record_twoSeconds_savesTheTone()
+{
+    const QString file = m_dir.filePath("take.wav");
+    QVERIFY(recordTwoSeconds(file));
+    const double seconds = soxStat({file, "-n", "stat"}, "Length (seconds)");
+    QVERIFY2(std::abs(seconds - 2.0) <= 0.1, qPrintable(QString::number(seconds)));
+    const double frequency = soxStat({file, "-n", "remix", "1", "stat"}, "Rough   frequency");
+    QVERIFY2(std::abs(frequency - 440) <= 10, qPrintable(QString::number(frequency)));
+}
+
+void tst_RealAudio::play_letsTheWholeRecordingOut()
+{
+    const QString file = m_dir.filePath("take.wav");
+    QVERIFY(recordTwoSeconds(file));
+    const double recorded = soxStat({file, "-n", "stat"}, "Length (seconds)");
+
+    QProcess parec;
+    parec.start("parec",
+                {"-d",
+                 "out.monitor",
+                 "--raw",
+                 "--format=s16le",
+                 "--rate=44100",
+                 "--channels=2",
+                 "--latency-msec=20"});
+    QVERIFY(parec.waitForStarted());
+    QTest::qWait(500);
+
+    WaveMediaControl control;
+    control.setFileName(file);
+    control.setCommand("open");
+    control.setCommand("prev");
+    control.setCommand("play");
+    QCOMPARE(control.lastError(), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(!control.isPlaying(), 10000);
+    QCOMPARE(control.lastError(), QString());
+    QCOMPARE(control.Position(), control.Length());
+    QTest::qWait(1000);
+    parec.terminate();
+    QVERIFY(parec.waitForFinished(5000));
+
+    const Tone tone = findTone(parec.readAllStandardOutput());
+    QVERIFY2(std::abs(tone.seconds - recorded) <= 0.1,
+             qPrintable(QStringLiteral("heard %1 s of %2 s").arg(tone.seconds).arg(recorded)));
+    QVERIFY2(std::abs(tone.frequency - 440) <= 10, qPrintable(QString::number(tone.frequency)));
+}
+
+QTEST_GUILESS_MAIN(tst_RealAudio)
+#include "tst_realaudio.moc"

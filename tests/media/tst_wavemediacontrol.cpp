@@ -1,0 +1,422 @@
+#include "support/SyntheticAudioInput.h"
+#include "support/SyntheticAudioOutput.h"
+#include "support/WavFixture.h"
+
+#include "recorder/WaveMediaControl.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
+namespace {
+
+// Interleaved samples as the capture path receives them.
+template<typename T>
+QByteArray bytesOf(const std::vector<T> &samples)
+{
+    return QByteArray(reinterpret_cast<const char *>(samples.data()),
+                      qsizetype(samples.size() * sizeof(T)));
+}
+
+std::vector<qint16> ramp16(qint64 frames, int channels, int seed)
+{
+    std::vector<qint16> s;
+    for (qint64 i = 0; i < frames * channels; ++i)
+        s.push_back(qint16((i * 37 + seed * 1000) % 65536 - 32768));
+    return s;
+}
+
+// What the integer path reads back for 16-bit samples.
+std::vector<int> widened(const std::vector<qint16> &samples)
+{
+    std::vector<int> out;
+    for (qint16 v : samples)
+        out.push_back(int(v) * 65536);
+    return out;
+}
+
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
+
+} // namespace
+
+class tst_WaveMediaControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void newRecording_isEmptyAndNumbered();
+    void commands_changeNothing_withoutOpenDevice_data();
+    void commands_changeNothing_withoutOpenDevice();
+
+    void record_keepsEveryCapturedSample();
+    void record_continuesWherePreviousRecordingStopped();
+    void record_insertsAtPosition_inOpenedFile();
+    void record_intoDoubleFile_keepsFloatSamples();
+    void record_changesNothing_whenInputCannotStart();
+    void record_keepsCapturedAudio_whenServerIsLost();
+    void record_stopsWithReason_whenDiskIsFull();
+    void save_whileRecording_writesWhatWasCaptured();
+
+    void play_drainsToTheEnd();
+    void play_reportsWhereItBrokeOff_whenServerIsLost();
+    void prev_returnsToStart();
+
+    void statusUpdate_isEmittedOnlyWhileOpen();
+
+private:
+    QString path(const QString &name) const { return m_dir->filePath(name); }
+    QString spool() const { return m_dir->filePath("spool"); }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<WaveMediaControl> m_control;
+    SyntheticAudioInput *m_input = nullptr;
+    SyntheticAudioOutput *m_output = nullptr;
+};
+
+void tst_WaveMediaControl::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(QDir(m_dir->path()).mkdir("spool"));
+    auto input = std::make_unique<SyntheticAudioInput>();
+    auto output = std::make_unique<SyntheticAudioOutput>();
+    m_input = input.get();
+    m_output = output.get();
+    m_control = std::make_unique<WaveMediaControl>(std::move(input), std::move(output));
+    m_control->setSpoolFolder(spool());
+}
+
+void tst_WaveMediaControl::newRecording_isEmptyAndNumbered()
+{
+    QCOMPARE(m_control->DeviceID(), qint16(0));
+    m_control->setCommand("close"); // nothing open: nothing happens
+    QCOMPARE(m_control->lastError(), QString());
+
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    QCOMPARE(m_control->lastError(), QString());
+    const qint16 first = m_control->DeviceID();
+    QVERIFY(first > 0);
+    QCOMPARE(m_control->Position(), 0);
+    QCOMPARE(m_control->Length(), 0);
+    QCOMPARE(m_control->DeviceType(), QStringLiteral("WaveAudio"));
+
+    m_control->setCommand("close");
+    QCOMPARE(m_control->DeviceID(), qint16(0));
+    m_control->setCommand("open");
+    QVERIFY(m_control->DeviceID() > 0);
+    QVERIFY(m_control->DeviceID() != first);
+}
+
+void tst_WaveMediaControl::commands_changeNothing_withoutOpenDevice_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("reason");
+    for (const char *command : {"record", "stop", "prev", "play", "save"})
+        QTest::newRow(command) << QString::fromLatin1(command)
+                               << QStringLiteral(u"没有打开的声音设备");
+    QTest::newRow("unknown") << QStringLiteral("eject") << QStringLiteral(u"不支持的命令：eject");
+    QTest::newRow("open without name")
+            << QStringLiteral("open") << QStringLiteral(u"没有指定文件名");
+}
+
+void tst_WaveMediaControl::commands_changeNothing_withoutOpenDevice()
+{
+    QFETCH(QString, command);
+    QFETCH(QString, reason);
+    m_control->setCommand(command);
+    QCOMPARE(m_control->lastError(), reason);
+    QCOMPARE(m_control->DeviceID(), qint16(0));
+    QVERIFY(!m_control->isRecording());
+    QVERIFY(!m_input->isRunning());
+    // the next command that works clears the reason
+    m_control->setCommand("close");
+    QCOMPARE(m_control->lastError(), QString());
+}
+
+void tst_WaveMediaControl::record_keepsEveryCapturedSample()
+{
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    m_control->setCommand("record");
+    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_input->format().sampleRate(), 44100);
+    QCOMPARE(m_input->format().channelCount(), 2);
+    QCOMPARE(m_input->format().sampleFormat(), QAudioFormat::Int16);
+
+    const auto samples = ramp16(44100, 2, 1);
+    m_input->push(bytesOf(samples), 1001); // pieces that split frames
+    QCOMPARE(m_control->Position(), 1000);
+    QCOMPARE(m_control->Length(), 1000);
+    m_control->setCommand("stop");
+    QVERIFY(!m_input->isRunning());
+    QCOMPARE(m_control->Position(), 1000);
+    QCOMPARE(m_control->Length(), 1000);
+
+    m_control->setFileName(path("take.wav"));
+    m_control->setCommand("save");
+    QCOMPARE(m_control->lastError(), QString());
+    const WavFixture::Samples saved = WavFixture::read(path("take.wav"));
+    QCOMPARE(saved.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    QVERIFY(saved.ints == widened(samples));
+    // the spool has no name in the folder it lives in
+    QVERIFY(QDir(spool()).isEmpty());
+}
+
+void tst_WaveMediaControl::record_continuesWherePreviousRecordingStopped()
+{
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    const auto first = ramp16(1000, 2, 1);
+    const auto second = ramp16(3000, 2, 2);
+    m_control->setCommand("record");
+    m_input->push(bytesOf(first));
+    m_control->setCommand("stop");
+    m_control->setCommand("record");
+    m_input->push(bytesOf(second));
+    m_control->setCommand("stop");
+    QCOMPARE(m_control->lengthFrames(), qint64(4000));
+
+    m_control->setFileName(path("take.wav"));
+    m_control->setCommand("save");
+    auto expected = widened(first);
+    const auto tail = widened(second);
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    QVERIFY(WavFixture::read(path("take.wav")).ints == expected);
+}
+
+void tst_WaveMediaControl::record_insertsAtPosition_inOpenedFile()
+{
+    const int format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    QVERIFY(WavFixture::write(path("base.wav"), WavFixture::signal(format, 48000, 2, 10000)));
+    const WavFixture::Samples base = WavFixture::read(path("base.wav"));
+    m_control->setFileName(path("base.wav"));
+    m_control->setCommand("open");
+
+    // play part of it and stop there: recording goes in at that point
+    m_control->setCommand("play");
+    QCOMPARE(m_output->format().sampleFormat(), QAudioFormat::Int32);
+    m_output->pull(4321 * 8);
+    m_control->setCommand("stop");
+    QCOMPARE(m_control->positionFrames(), qint64(4321));
+
+    m_control->setCommand("record");
+    QCOMPARE(m_input->format().sampleRate(), 48000);
+    QCOMPARE(m_input->format().sampleFormat(), QAudioFormat::Int32);
+    std::vector<qint32> inserted;
+    for (int i = 0; i < 2 * 777; ++i)
+        inserted.push_back(qint32(i * 2654435761u) & ~0xFF); // 24 significant bits
+    m_input->push(bytesOf(inserted), 333);
+    m_control->setCommand("stop");
+    QCOMPARE(m_control->positionFrames(), qint64(4321 + 777));
+    QCOMPARE(m_control->lengthFrames(), qint64(10000 + 777));
+
+    m_control->setFileName(path("edited.wav"));
+    m_control->setCommand("save");
+    QCOMPARE(m_control->lastError(), QString());
+    WavFixture::Samples expected = WavFixture::slice(base, 0, 4321);
+    WavFixture::Samples middle = base;
+    middle.ints.assign(inserted.begin(), inserted.end());
+    WavFixture::append(expected, middle);
+    WavFixture::append(expected, WavFixture::slice(base, 4321, 10000));
+    const WavFixture::Samples saved = WavFixture::read(path("edited.wav"));
+    QCOMPARE(saved.format, format);
+    QCOMPARE(saved.frames(), expected.frames());
+    QVERIFY(saved.ints == expected.ints);
+}
+
+void tst_WaveMediaControl::record_intoDoubleFile_keepsFloatSamples()
+{
+    const int format = SF_FORMAT_WAV | SF_FORMAT_DOUBLE;
+    QVERIFY(WavFixture::write(path("base.wav"), WavFixture::signal(format, 22050, 1, 500)));
+    const WavFixture::Samples base = WavFixture::read(path("base.wav"));
+    m_control->setFileName(path("base.wav"));
+    m_control->setCommand("open");
+    m_control->setCommand("play");
+    while (m_output->isRunning())
+        m_output->pull(4000);
+    QVERIFY(!m_control->isPlaying());
+    QCOMPARE(m_control->Position(), m_control->Length());
+
+    m_control->setCommand("record");
+    QCOMPARE(m_input->format().sampleFormat(), QAudioFormat::Float);
+    const std::vector<float> pushed = {0.5f, -0.25f, 0.125f, 1.0f / 3.0f, -0.999f};
+    m_input->push(bytesOf(pushed), 3);
+    m_control->setCommand("stop");
+    m_control->setFileName(path("take.wav"));
+    m_control->setCommand("save");
+
+    std::vector<double> expected = base.doubles;
+    expected.insert(expected.end(), pushed.begin(), pushed.end());
+    QVERIFY(WavFixture::read(path("take.wav")).doubles == expected);
+}
+
+void tst_WaveMediaControl::record_changesNothing_whenInputCannotStart()
+{
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    m_input->failNextStart(QStringLiteral(u"没有可用的录音设备"));
+    m_control->setCommand("record");
+    QCOMPARE(m_control->lastError(), QStringLiteral(u"没有可用的录音设备"));
+    QVERIFY(!m_control->isRecording());
+    QCOMPARE(m_control->Length(), 0);
+    m_control->setCommand("record");
+    QCOMPARE(m_control->lastError(), QString());
+    QVERIFY(m_control->isRecording());
+}
+
+void tst_WaveMediaControl::record_keepsCapturedAudio_whenServerIsLost()
+{
+    const QString lost = QStringLiteral(u"与声音服务器的连接中断，录音已停止");
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    m_control->setCommand("record");
+    m_input->push(bytesOf(ramp16(2205, 2, 3)));
+    m_input->breakOff(lost);
+    QVERIFY(!m_control->isRecording());
+    QCOMPARE(m_control->lastError(), lost);
+    QCOMPARE(m_control->lengthFrames(), qint64(2205));
+    QCOMPARE(m_control->positionFrames(), qint64(2205));
+
+    // the window's Stop finds nothing left to stop and hears why
+    m_control->setCommand("stop");
+    QCOMPARE(m_control->lastError(), lost);
+    m_control->setCommand("prev");
+    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->lengthFrames(), qint64(2205));
+}
+
+void tst_WaveMediaControl::record_stopsWithReason_whenDiskIsFull()
+{
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    m_control->setCommand("record");
+    const auto samples = ramp16(44100, 2, 4);
+    {
+        const FileSizeLimit full(64 * 1024);
+        m_input->push(bytesOf(samples));
+    }
+    QTRY_VERIFY(!m_control->isRecording());
+    QCOMPARE(m_control->lastError(), QStringLiteral(u"磁盘已满，录音已停止"));
+    const qint64 kept = m_control->lengthFrames();
+    QVERIFY(kept > 0);
+    QVERIFY(kept <= 64 * 1024 / 4);
+
+    m_control->setFileName(path("take.wav"));
+    m_control->setCommand("save");
+    QCOMPARE(m_control->lastError(), QString());
+    std::vector<qint16> prefix(samples.begin(), samples.begin() + kept * 2);
+    QVERIFY(WavFixture::read(path("take.wav")).ints == widened(prefix));
+}
+
+void tst_WaveMediaControl::save_whileRecording_writesWhatWasCaptured()
+{
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    m_control->setCommand("record");
+    const auto first = ramp16(22050, 2, 5);
+    m_input->push(bytesOf(first));
+    m_control->setFileName(path("partial.wav"));
+    m_control->setCommand("save");
+    QCOMPARE(m_control->lastError(), QString());
+    QVERIFY(m_control->isRecording());
+    m_input->push(bytesOf(ramp16(100, 2, 6)));
+    m_control->setCommand("stop");
+
+    QVERIFY(WavFixture::read(path("partial.wav")).ints == widened(first));
+    QCOMPARE(m_control->lengthFrames(), qint64(22150));
+}
+
+void tst_WaveMediaControl::play_drainsToTheEnd()
+{
+    const int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    QVERIFY(WavFixture::write(path("tone.wav"), WavFixture::signal(format, 44100, 2, 44100)));
+    m_control->setFileName(path("tone.wav"));
+    m_control->setCommand("open");
+    m_control->setCommand("play");
+    QCOMPARE(m_control->lastError(), QString());
+    QVERIFY(m_control->isPlaying());
+    while (m_output->isRunning()) {
+        m_output->pull(17640);
+        QVERIFY(m_control->Position() <= m_control->Length());
+    }
+    QVERIFY(!m_control->isPlaying());
+    QCOMPARE(m_control->Position(), m_control->Length());
+    QCOMPARE(m_control->Length(), 1000);
+
+    std::vector<qint16> heard(std::size_t(m_output->played().size() / 2));
+    std::memcpy(heard.data(), m_output->played().constData(), heard.size() * 2);
+    QVERIFY(widened(heard) == WavFixture::read(path("tone.wav")).ints);
+
+    // at the end there is nothing to play: play succeeds and Position stays at Length
+    m_control->setCommand("play");
+    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->Position(), m_control->Length());
+}
+
+void tst_WaveMediaControl::play_reportsWhereItBrokeOff_whenServerIsLost()
+{
+    const QString lost = QStringLiteral(u"与声音服务器的连接中断，播放已停止");
+    QVERIFY(WavFixture::write(path("tone.wav"),
+                              WavFixture::signal(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 8000)));
+    m_control->setFileName(path("tone.wav"));
+    m_control->setCommand("open");
+    m_control->setCommand("play");
+    m_output->pull(2000 * 2);
+    m_output->breakOff(lost);
+    QVERIFY(!m_control->isPlaying());
+    QCOMPARE(m_control->lastError(), lost);
+    QCOMPARE(m_control->positionFrames(), qint64(2000));
+    QCOMPARE(m_control->Length(), 1000);
+}
+
+void tst_WaveMediaControl::prev_returnsToStart()
+{
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    m_control->setCommand("record");
+    m_input->push(bytesOf(ramp16(4410, 2, 7)));
+    m_control->setCommand("prev");
+    QVERIFY(!m_control->isRecording());
+    QCOMPARE(m_control->Position(), 0);
+    QCOMPARE(m_control->Length(), 100);
+}
+
+void tst_WaveMediaControl::statusUpdate_isEmittedOnlyWhileOpen()
+{
+    QCOMPARE(m_control->UpdateInterval(), 1000);
+    QSignalSpy updates(m_control.get(), &MediaControl::StatusUpdate);
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    QVERIFY(updates.wait(5000));
+    m_control->setCommand("close");
+    updates.clear();
+    QTest::qWait(1500);
+    QCOMPARE(updates.count(), 0);
+}
+
+QTEST_GUILESS_MAIN(tst_WaveMediaControl)
+#include "tst_wavemediacontrol.moc"

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "recorder/AudioInput.h"
+
+#include <QAudioFormat>
+#include <QByteArray>
+#include <QIODevice>
+#include <QPointer>
+
+// A capture back end that pushes samples a test hands it through the same sink the sound
+// server's audio goes through.
+class SyntheticAudioInput : public AudioInput
+{
+    Q_OBJECT
+
+public:
+    using AudioInput::AudioInput;
+
+    void setDevice(const QAudioDevice &) override {}
+    QString start(const QAudioFormat &format, QIODevice *sink) override;
+    void stop() override;
+
+    // The reason the next start fails with; empty to let it succeed.
+    void failNextStart(const QString &reason) { m_startFailure = reason; }
+    // Writes bytes into the running capture, in pieces of at most chunk bytes.
+    void push(const QByteArray &bytes, qsizetype chunk = 1764);
+    // Ends the running capture the way a lost server does.
+    void breakOff(const QString &reason);
+
+    bool isRunning() const { return m_sink != nullptr; }
+    QAudioFormat format() const { return m_format; }
+
+private:
+    QPointer<QIODevice> m_sink;
+    QAudioFormat m_format;
+    QString m_startFailure;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "recorder/AudioOutput.h"
+
+#include <QAudioFormat>
+#include <QByteArray>
+#include <QIODevice>
+#include <QPointer>
+
+// A playback back end that takes everything the source gives, as fast as the event loop runs,
+// and keeps it for the test to compare; its clock says all of it was heard.
+class SyntheticAudioOutput : public AudioOutput
+{
+    Q_OBJECT
+
+public:
+    using AudioOutput::AudioOutput;
+
+    void setDevice(const QAudioDevice &) override {}
+    QString start(const QAudioFormat &format, QIODevice *source) override;
+    void stop() override;
+    qint64 processedUSecs() const override;
+
+    // Pulls at most bytes from the source now, as a sink's period would.
+    void pull(qint64 bytes);
+    void breakOff(const QString &reason);
+
+    const QByteArray &played() const { return m_played; }
+    QAudioFormat format() const { return m_format; }
+    bool isRunning() const { return m_source != nullptr; }
+
+private:
+    QPointer<QIODevice> m_source;
+    QAudioFormat m_format;
+    QByteArray m_played;
+};
