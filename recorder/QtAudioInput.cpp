@@ -7,7 +7,9 @@
 
 namespace {
 
-constexpr qint64 bufferUSecs = 10000;
+// Qt's default buffer delays the first captured frame by over half a second; a very small one
+// wakes the process too often. 30 ms brings the first frame in about 30 ms.
+constexpr qint64 bufferUSecs = 30000;
 
 } // namespace
 
