@@ -19,6 +19,8 @@ public:
     ~LockFileInstanceGuard() override;
 
     Flag PrevInstance() override;
+    // Gives the lock up, removing its file, when this copy holds it.
+    void release() { m_lock.reset(); }
 
     QString lockFilePath() const { return m_lockFilePath; }
 

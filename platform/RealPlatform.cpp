@@ -18,10 +18,12 @@ RealPlatform::RealPlatform(MediaControl &mediaControl)
     m_services.cdg = std::move(commonDialog);
     m_services.messageBox = std::move(messageBox);
     m_services.clock = std::make_unique<SystemClock>();
-    m_services.programEnd = std::make_unique<ImmediateProgramEnd>();
+    auto instanceGuard = std::make_unique<LockFileInstanceGuard>();
+    LockFileInstanceGuard *guard = instanceGuard.get();
+    m_services.programEnd = std::make_unique<ImmediateProgramEnd>([guard] { guard->release(); });
     m_services.launcher = std::make_unique<DesktopLauncher>();
     m_services.programFolder = std::make_unique<ApplicationFolder>();
-    m_services.instanceGuard = std::make_unique<LockFileInstanceGuard>();
+    m_services.instanceGuard = std::move(instanceGuard);
     m_services.waveDevice = std::make_unique<PulseWaveDevice>(mediaControl);
 }
 

@@ -1,5 +1,6 @@
 // tapewren_platform_helper guard: prints "ready", waits for a line on stdin, asks PrevInstance()
-//     and prints the answer, then keeps whatever it holds until stdin closes.
+//     and prints the answer, then keeps whatever it holds until stdin closes, or ends the program
+//     at once when it reads "end".
 // tapewren_platform_helper end: prints "before", leaves unflushed output and an exit handler
 //     behind, and ends the program.
 
@@ -23,6 +24,8 @@ int guard()
     std::getline(std::cin, line);
     std::cout << guard.PrevInstance() << std::endl;
     while (std::getline(std::cin, line)) {
+        if (line == "end")
+            ImmediateProgramEnd([&guard] { guard.release(); }).end();
     }
     return 0;
 }

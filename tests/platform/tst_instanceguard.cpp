@@ -39,6 +39,11 @@ public:
         return answer();
     }
     bool running() const { return m_process.state() == QProcess::Running; }
+    void endAtOnce()
+    {
+        m_process.write("end\n");
+        m_process.waitForFinished();
+    }
     void endNormally()
     {
         m_process.closeWriteChannel();
@@ -79,6 +84,7 @@ private slots:
     void prevInstance_separatesDesktopSessions_data();
     void prevInstance_separatesDesktopSessions();
     void prevInstance_usesTempFolder_withoutRuntimeFolder();
+    void immediateEnd_leavesNoLockFileBehind();
 
 private:
     QProcessEnvironment environment(const QString &display = QStringLiteral(":7")) const;
@@ -238,6 +244,20 @@ void InstanceGuardTest::prevInstance_usesTempFolder_withoutRuntimeFolder()
     QVERIFY(lock.exists());
     QCOMPARE(lock.absolutePath(), QFileInfo(m_runtimeDir->path()).absoluteFilePath());
     QVERIFY(lock.fileName().contains(QString::number(::getuid())));
+}
+
+void InstanceGuardTest::immediateEnd_leavesNoLockFileBehind()
+{
+    Copy holder(environment());
+    QCOMPARE(holder.askAndWait(), QByteArray("0"));
+    const QString lockFile = LockFileInstanceGuard::lockFilePathFor(environment());
+    QVERIFY(QFileInfo::exists(lockFile));
+
+    holder.endAtOnce();
+
+    QVERIFY(!QFileInfo::exists(lockFile));
+    Copy next(environment());
+    QCOMPARE(next.askAndWait(), QByteArray("0"));
 }
 
 QTEST_GUILESS_MAIN(InstanceGuardTest)
