@@ -38,6 +38,8 @@ private slots:
     void open_changesNothing_whenCancelledAfterSave();
     void open_refusesUnreadableFile_beforeClosingAnything();
     void open_duringRecording_keepsRecordingDisplay();
+    void open_skipsEachFailingStep_data();
+    void open_skipsEachFailingStep();
 
     void clockText_data();
     void clockText();
@@ -337,6 +339,32 @@ void RecorderProceduresTest::open_duringRecording_keepsRecordingDisplay()
     QVERIFY(!rig.TimerBar->isActive());
     QCOMPARE(rig.Lblread->text(), recordingText);
     QCOMPARE(rig.buttons(), StopOnly);
+    QCOMPARE(rig.recorder.IsModified, FlagFalse);
+}
+
+void RecorderProceduresTest::open_skipsEachFailingStep_data()
+{
+    QTest::addColumn<QString>("failing");
+    QTest::newRow("close") << QStringLiteral("Command close");
+    QTest::newRow("file name") << QStringLiteral("FileName /music/a.wav");
+    QTest::newRow("open") << QStringLiteral("Command open");
+}
+
+void RecorderProceduresTest::open_skipsEachFailingStep()
+{
+    QFETCH(QString, failing);
+    RecorderRig rig;
+    rig.recorder.IsModified = FlagTrue;
+    rig.TimerBar->start();
+    rig.media.raising << failing;
+    rig.fakes.cdg.answers.enqueue(QStringLiteral("/music/a.wav"));
+
+    rig.recorder.OpenRecording();
+
+    QCOMPARE(rig.media.calls,
+             QStringList({"Command close", "FileName /music/a.wav", "Command open"}));
+    QCOMPARE(rig.LblFile->text(), QStringLiteral("文件：/music/a.wav"));
+    QVERIFY(!rig.TimerBar->isActive());
     QCOMPARE(rig.recorder.IsModified, FlagFalse);
 }
 
