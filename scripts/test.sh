@@ -15,6 +15,9 @@ echo "== Build"
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build build -j"$jobs"
 
+echo "== Debian package"
+bash scripts/check-package.sh build
+
 echo "== Tests"
 scripts/with-test-env.sh ctest --test-dir build --output-on-failure -j"$jobs"
 

@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Builds Tapewren's Debian package in a configured build folder and checks its metadata and
+# contents: the program's folder, the command on PATH, the desktop entry and icons, and a Depends
+# that covers every library the program links and the files it loads at run time.
+#
+# Usage: scripts/check-package.sh BUILD_DIR
+set -uo pipefail
+
+build=${1:?usage: scripts/check-package.sh BUILD_DIR}
+build=$(cd "$build" && pwd) || exit 1
+version=2.10
+
+failures=0
+fail() {
+    echo "FAIL: $*"
+    failures=$((failures + 1))
+}
+
+work=$(mktemp -d /tmp/tapewren-package.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+
+rm -f "$build"/tapewren_*.deb
+if ! (cd "$build" && cpack -G DEB) >"$work/cpack.log" 2>&1; then
+    cat "$work/cpack.log"
+    echo "FAIL: cpack -G DEB"
+    exit 1
+fi
+shopt -s nullglob
+debs=("$build"/tapewren_"$version"*.deb)
+if ((${#debs[@]} != 1)); then
+    ls "$build"/*.deb 2>/dev/null
+    echo "FAIL: expected one tapewren_$version*.deb in $build, found ${#debs[@]}"
+    exit 1
+fi
+deb=${debs[0]}
+echo "== $deb"
+dpkg-deb --info "$deb"
+
+field() {
+    dpkg-deb --field "$deb" "$1"
+}
+
+# Metadata
+[[ "$(field Package)" == tapewren ]] || fail "Package is '$(field Package)'"
+debVersion=$(field Version)
+[[ "${debVersion%-*}" == "$version" ]] || fail "Version is '$debVersion', not $version-N"
+[[ "$(field Architecture)" == "$(dpkg --print-architecture)" ]] ||
+    fail "Architecture is '$(field Architecture)'"
+[[ "$(field Section)" == sound ]] || fail "Section is '$(field Section)', not sound"
+[[ -n "$(field Maintainer)" ]] || fail "no Maintainer"
+[[ -n "$(field Description)" ]] || fail "no Description"
+
+# Depends as "name op version" lines, one per alternative, each prefixed by its clause number.
+depends=$(field Depends)
+clauses=$(tr ',' '\n' <<<"$depends" | sed 's/^ *//; s/ *$//' | grep -v '^$')
+dependedNames=$(tr '|' '\n' <<<"$clauses" | sed 's/^ *//; s/[ (:].*//' | sort -u)
+depends_on() {
+    grep -qx "$1" <<<"$dependedNames"
+}
+
+# Linked, and what the program loads at run time: the X11 platform plugin, the Chinese font,
+# Qt's Chinese texts, xdg-open for Help and the links.
+for package in libqt6core6 libqt6gui6 libqt6widgets6 libqt6multimedia6 qt6-qpa-plugins \
+    libsndfile1 libpulse0 fonts-wqy-microhei qt6-translations-l10n xdg-utils; do
+    depends_on "$package" || fail "Depends does not name $package"
+done
+
+# Every clause must be satisfiable by what is installed here, where the package was built and
+# tested: a minimum version above Debian 12's would make it uninstallable there.
+while IFS= read -r clause; do
+    satisfied=""
+    while IFS= read -r alternative; do
+        name=$(sed 's/^ *//; s/[ (].*//' <<<"$alternative")
+        installed=$(dpkg-query -W -f='${Status} ${Version}\n' "$name" 2>/dev/null |
+            sed -n 's/^install ok installed //p' | head -n1)
+        [[ -n "$installed" ]] || continue
+        if [[ "$alternative" =~ \(([<>=]+)\ *([^\)]+)\) ]]; then
+            op=${BASH_REMATCH[1]}
+            wanted=${BASH_REMATCH[2]// /}
+            case "$op" in
+            '>=') op=ge ;; '<=') op=le ;; '>>') op=gt ;; '<<') op=lt ;; '=') op=eq ;;
+            esac
+            dpkg --compare-versions "$installed" "$op" "$wanted" || continue
+        fi
+        satisfied=1
+        break
+    done < <(tr '|' '\n' <<<"$clause")
+    [[ -n "$satisfied" ]] || fail "Depends clause '$clause' is not satisfied on this system"
+done <<<"$clauses"
+
+# Contents
+contents=$(dpkg-deb --contents "$deb")
+echo "$contents"
+has_entry() {
+    # $1: type letter from the listing's mode (- file, l link, d folder); $2: path from ./
+    awk -v type="$1" -v path="./$2" \
+        'substr($1, 1, 1) == type && $6 == path { found = 1 } END { exit !found }' <<<"$contents"
+}
+programDir=usr/lib/tapewren
+for file in tapewren default.skn readme.txt; do
+    has_entry - "$programDir/$file" || fail "$programDir/$file is not in the package"
+done
+has_entry l usr/bin/tapewren || fail "usr/bin/tapewren is not a link in the package"
+has_entry - usr/share/applications/tapewren.desktop ||
+    fail "usr/share/applications/tapewren.desktop is not in the package"
+for size in 16x16 48x48; do
+    has_entry - "usr/share/icons/hicolor/$size/apps/tapewren.png" || fail "no $size icon"
+done
+has_entry - usr/share/icons/hicolor/128x128/apps/tapewren.png ||
+    has_entry - usr/share/icons/hicolor/scalable/apps/tapewren.svg ||
+    fail "no 128x128 or scalable icon"
+if grep -v '^d' <<<"$contents" | awk '{ print $6 }' | grep -qv '^\./usr/'; then
+    fail "the package installs outside /usr"
+fi
+
+# Unpacked: the command resolves into the program's folder, the desktop entry is valid, and
+# every library the executable needs comes from a package that Depends names.
+root="$work/root"
+dpkg-deb -x "$deb" "$root"
+target=$(readlink "$root/usr/bin/tapewren")
+[[ "$target" != /* ]] || fail "usr/bin/tapewren is an absolute link: $target"
+[[ "$(readlink -f "$root/usr/bin/tapewren")" == "$root/$programDir/tapewren" ]] ||
+    fail "usr/bin/tapewren points to '$target', not the program's folder"
+if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$root/usr/share/applications/tapewren.desktop" ||
+        fail "desktop-file-validate rejects tapewren.desktop"
+else
+    fail "desktop-file-validate is not installed (desktop-file-utils)"
+fi
+iconv -f UTF-8 -t UTF-8 "$root/$programDir/readme.txt" >/dev/null 2>&1 ||
+    fail "readme.txt is not valid UTF-8"
+
+executable="$root/$programDir/tapewren"
+if readelf -d "$executable" | grep -qE 'R(UN)?PATH'; then
+    fail "the packaged executable carries a run path: $(readelf -d "$executable" | grep PATH)"
+fi
+libraries=$(ldd "$executable")
+while IFS= read -r soname; do
+    path=$(awk -v so="$soname" '$1 == so && $2 == "=>" { print $3 }' <<<"$libraries")
+    if [[ -z "$path" || "$path" == "not" ]]; then
+        fail "$soname is not found on this system"
+        continue
+    fi
+    owner=""
+    for candidate in "$path" "$(readlink -f "$path")" "/usr$path" "${path#/usr}"; do
+        owner=$(dpkg-query -S "$candidate" 2>/dev/null | head -n1 | cut -d: -f1)
+        [[ -n "$owner" ]] && break
+    done
+    if [[ -z "$owner" ]]; then
+        fail "no installed package owns $soname ($path)"
+    elif ! depends_on "$owner"; then
+        fail "$soname comes from $owner, which Depends does not name"
+    fi
+done < <(readelf -d "$executable" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+
+if ((failures > 0)); then
+    echo "check-package: $failures problem(s) in $(basename "$deb")"
+    exit 1
+fi
+echo "check-package: $(basename "$deb") is complete"
