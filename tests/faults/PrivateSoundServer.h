@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A PulseAudio daemon of the test's own, in a runtime folder of its own, so that killing it
+// disturbs no other test: a null sink "out" as the default output and a default input "vmic"
+// carrying a steady 440 Hz tone. The process's environment points Qt at it; start it before
+// anything touches the sound devices.
+class PrivateSoundServer
+{
+public:
+    PrivateSoundServer();
+    ~PrivateSoundServer();
+
+    // Empty when the server runs, otherwise why not.
+    QString start();
+    // Kills the daemon with SIGKILL, as a crash would.
+    void kill();
+
+private:
+    bool pactl(const QStringList &arguments) const;
+
+    QTemporaryDir m_runtime;
+    QProcess m_daemon;
+    QProcess m_tone;
+    QProcess m_feed;
+};

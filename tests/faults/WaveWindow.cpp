@@ -1,0 +1,40 @@
+#include "WaveWindow.h"
+
+#include "SyntheticAudioInput.h"
+#include "SyntheticAudioOutput.h"
+
+#include <QPushButton>
+#include <QTest>
+
+WaveWindow::WaveWindow(Sound sound)
+{
+    if (sound == Sound::Synthetic) {
+        auto in = std::make_unique<SyntheticAudioInput>();
+        auto out = std::make_unique<SyntheticAudioOutput>();
+        input = in.get();
+        output = out.get();
+        media = std::make_unique<WaveMediaControl>(std::move(in), std::move(out));
+    } else {
+        media = std::make_unique<WaveMediaControl>();
+    }
+    frmMain = std::make_unique<FrmMain>(fakes.platform, *media);
+    frmMain->Form_Load();
+    frmMain->show();
+}
+
+QString WaveWindow::buttons() const
+{
+    QStringList states;
+    for (const QPushButton *b :
+         {ui().cmdNew, ui().cmdRecord, ui().cmdPlay, ui().cmdStop, ui().cmdSave})
+        states << (b->isEnabled() ? QStringLiteral("1") : QStringLiteral("0"));
+    return states.join(QLatin1Char(' '));
+}
+
+bool WaveWindow::click(QPushButton *button)
+{
+    if (!button->isEnabled())
+        return false;
+    QTest::mouseClick(button, Qt::LeftButton);
+    return true;
+}

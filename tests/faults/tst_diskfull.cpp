@@ -1,0 +1,278 @@
+#include "SyntheticAudioInput.h"
+#include "SyntheticAudioOutput.h"
+#include "WavFixture.h"
+#include "WaveWindow.h"
+
+#include "recorder/MediaTexts.h"
+#include "recorder/RecorderController.h"
+#include "recorder/StatusTexts.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QStorageInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+namespace {
+
+// A disk with room for only a little more: a small tmpfs of its own when the test may mount
+// one, otherwise a limit on the size of any file this process writes.
+class SmallDisk
+{
+public:
+    enum Kind { FileSizeLimit, Tmpfs };
+
+    SmallDisk(Kind kind, const QString &folder)
+        : m_kind(kind)
+        , m_folder(folder)
+    {
+        QDir().mkpath(folder);
+        if (kind == Tmpfs) {
+            if (::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=2m")
+                != 0) {
+                m_whyNot = QStringLiteral("cannot mount a tmpfs here: %1")
+                                   .arg(QString::fromLocal8Bit(std::strerror(errno)));
+                return;
+            }
+            m_mounted = true;
+        } else {
+            std::signal(SIGXFSZ, SIG_IGN);
+            getrlimit(RLIMIT_FSIZE, &m_oldLimit);
+        }
+        QDir(folder).mkdir(QStringLiteral("spool"));
+        QDir(folder).mkdir(QStringLiteral("saved"));
+    }
+
+    ~SmallDisk()
+    {
+        empty();
+        if (m_mounted)
+            ::umount2(QFile::encodeName(m_folder).constData(), MNT_DETACH);
+    }
+
+    QString whyNot() const { return m_whyNot; }
+    QString spool() const { return m_folder + QStringLiteral("/spool"); }
+    QString saved() const { return m_folder + QStringLiteral("/saved"); }
+
+    // From now on only about room more bytes fit.
+    bool fill(qint64 room)
+    {
+        if (m_kind == FileSizeLimit) {
+            rlimit limit = m_oldLimit;
+            limit.rlim_cur = rlim_t(room);
+            return setrlimit(RLIMIT_FSIZE, &limit) == 0;
+        }
+        QFile filler(m_folder + QStringLiteral("/filler"));
+        if (!filler.open(QIODevice::WriteOnly))
+            return false;
+        const QByteArray block(64 * 1024, '\x55'); // real blocks: a sparse file takes no room
+        qint64 left = QStorageInfo(m_folder).bytesAvailable() - room;
+        while (left > 0) {
+            const qint64 n = filler.write(block.constData(), std::min<qint64>(left, block.size()));
+            if (n <= 0)
+                return false;
+            left -= n;
+        }
+        return filler.flush();
+    }
+
+    void empty()
+    {
+        if (m_kind == FileSizeLimit)
+            setrlimit(RLIMIT_FSIZE, &m_oldLimit);
+        else
+            QFile::remove(m_folder + QStringLiteral("/filler"));
+    }
+
+private:
+    Kind m_kind;
+    QString m_folder;
+    QString m_whyNot;
+    bool m_mounted = false;
+    rlimit m_oldLimit{};
+};
+
+QByteArray ramp(qint64 frames)
+{
+    QByteArray bytes(frames * 4, Qt::Uninitialized);
+    auto *samples = reinterpret_cast<qint16 *>(bytes.data());
+    for (qint64 i = 0; i < frames * 2; ++i)
+        samples[i] = qint16((i * 37) % 65536 - 32768);
+    return bytes;
+}
+
+// What libsndfile's integer path reads back for 16-bit samples.
+std::vector<int> widened(const QByteArray &bytes)
+{
+    const auto *samples = reinterpret_cast<const qint16 *>(bytes.constData());
+    std::vector<int> out;
+    for (qsizetype i = 0; i < bytes.size() / 2; ++i)
+        out.push_back(int(samples[i]) * 65536);
+    return out;
+}
+
+QStringList entries(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden,
+                                  QDir::Name);
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// The spool goes where TMPDIR points, as in the program.
+auto spoolIn(const QString &folder)
+{
+    const QByteArray old = qgetenv("TMPDIR");
+    qputenv("TMPDIR", QFile::encodeName(folder));
+    return qScopeGuard([old] {
+        if (old.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", old);
+    });
+}
+
+} // namespace
+
+class tst_DiskFull : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void record_keepsWhatWasCaptured_whenDiskFillsUp_data();
+    void record_keepsWhatWasCaptured_whenDiskFillsUp();
+    void save_keepsOldFile_whenDiskIsFull_data();
+    void save_keepsOldFile_whenDiskIsFull();
+
+private:
+    void addDiskKinds();
+};
+
+void tst_DiskFull::addDiskKinds()
+{
+    QTest::addColumn<int>("kind");
+    QTest::newRow("file size limit") << int(SmallDisk::FileSizeLimit);
+    QTest::newRow("small tmpfs") << int(SmallDisk::Tmpfs);
+}
+
+void tst_DiskFull::record_keepsWhatWasCaptured_whenDiskFillsUp_data()
+{
+    addDiskKinds();
+}
+
+void tst_DiskFull::record_keepsWhatWasCaptured_whenDiskFillsUp()
+{
+    QFETCH(int, kind);
+    QTemporaryDir dir;
+    SmallDisk disk(SmallDisk::Kind(kind), dir.filePath(QStringLiteral("disk")));
+    if (!disk.whyNot().isEmpty())
+        QSKIP(qPrintable(disk.whyNot()));
+    const auto restore = spoolIn(disk.spool());
+
+    WaveWindow w;
+    QVERIFY(w.click(w.ui().cmdRecord));
+    QVERIFY(w.media->isRecording());
+    QVERIFY(disk.fill(256 * 1024));
+    const QByteArray sent = ramp(2 * 44100);
+    w.input->push(sent);
+    QTRY_VERIFY(!w.media->isRecording());
+    disk.empty();
+
+    // the window shows the recording until the user stops it, and Stop hears why it ended
+    QCOMPARE(w.buttons(), QStringLiteral("0 0 0 1 0"));
+    QVERIFY(w.click(w.ui().cmdStop));
+    QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+    QCOMPARE(w.media->lastError(), MediaTexts::diskFullRecording());
+    const qint64 kept = w.media->lengthFrames();
+    QVERIFY2(kept > 0 && kept < 2 * 44100, qPrintable(QString::number(kept)));
+    const QByteArray captured = sent.left(kept * 4);
+
+    // what was captured plays back whole
+    QVERIFY(w.click(w.ui().cmdPlay));
+    while (w.output->isRunning())
+        w.output->pull(17640);
+    QCOMPARE(w.output->played(), captured);
+    emit w.media->StatusUpdate();
+    QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+
+    // and saves elsewhere with every captured frame
+    const QString take = dir.filePath(QStringLiteral("take.wav"));
+    w.answerDialog(take);
+    QVERIFY(w.click(w.ui().cmdSave));
+    QCOMPARE(w.fakes.messageBox.shown.size(), 0);
+    QCOMPARE(w.recorder().IsModified, FlagFalse);
+    QVERIFY(WavFixture::read(take).ints == widened(captured));
+    QCOMPARE(entries(disk.spool()), QStringList());
+}
+
+void tst_DiskFull::save_keepsOldFile_whenDiskIsFull_data()
+{
+    addDiskKinds();
+}
+
+void tst_DiskFull::save_keepsOldFile_whenDiskIsFull()
+{
+    QFETCH(int, kind);
+    QTemporaryDir dir;
+    SmallDisk disk(SmallDisk::Kind(kind), dir.filePath(QStringLiteral("disk")));
+    if (!disk.whyNot().isEmpty())
+        QSKIP(qPrintable(disk.whyNot()));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("spool")));
+    const auto restore = spoolIn(dir.filePath(QStringLiteral("spool")));
+
+    const QString old = disk.saved() + QStringLiteral("/旧 录音.wav");
+    QVERIFY(WavFixture::write(old,
+                              WavFixture::signal(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 800)));
+    const QByteArray oldBytes = contents(old);
+    const QString fresh = disk.saved() + QStringLiteral("/新录音.wav");
+
+    WaveWindow w;
+    QVERIFY(w.click(w.ui().cmdRecord));
+    const QByteArray sent = ramp(44100);
+    w.input->push(sent);
+    QVERIFY(w.click(w.ui().cmdStop));
+    const QString fileLine = w.ui().LblFile->text();
+
+    QVERIFY(disk.fill(16 * 1024));
+    for (const QString &target : {fresh, old}) {
+        w.fakes.messageBox.shown.clear();
+        w.answerDialog(target);
+        QVERIFY(w.click(w.ui().cmdSave));
+        QCOMPARE(w.fakes.messageBox.shown.size(), 1);
+        const QString message = w.fakes.messageBox.shown.first().prompt;
+        QVERIFY2(message.contains(target) && message.contains(MediaTexts::systemError(ENOSPC)),
+                 qPrintable(message));
+        QCOMPARE(w.recorder().IsModified, FlagTrue);
+        QCOMPARE(w.ui().LblFile->text(), fileLine);
+        QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+    }
+    disk.empty();
+    QCOMPARE(contents(old), oldBytes);
+    QCOMPARE(entries(disk.saved()), QStringList{QFileInfo(old).fileName()});
+
+    // the recording itself is untouched: with room again it saves whole
+    w.answerDialog(fresh);
+    QVERIFY(w.click(w.ui().cmdSave));
+    QCOMPARE(w.recorder().IsModified, FlagFalse);
+    QVERIFY(WavFixture::read(fresh).ints == widened(sent));
+    QCOMPARE(entries(dir.filePath(QStringLiteral("spool"))), QStringList());
+}
+
+QTEST_MAIN(tst_DiskFull)
+#include "tst_diskfull.moc"

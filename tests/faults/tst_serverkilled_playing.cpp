@@ -1,0 +1,80 @@
+#include "PrivateSoundServer.h"
+#include "WavFixture.h"
+#include "WaveWindow.h"
+
+#include "recorder/MediaTexts.h"
+#include "recorder/RecorderController.h"
+
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+
+// The sound server dies in the middle of a playback. Runs its own server: killing the shared
+// one would break every other test.
+class tst_ServerKilledWhilePlaying : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void play_stopsCleanly_whenServerIsKilled();
+
+private:
+    PrivateSoundServer m_server;
+    QTemporaryDir m_dir;
+};
+
+void tst_ServerKilledWhilePlaying::initTestCase()
+{
+    const QString problem = m_server.start();
+    if (problem.contains(QStringLiteral("not installed")))
+        QSKIP(qPrintable(problem));
+    QVERIFY2(problem.isEmpty(), qPrintable(problem));
+}
+
+void tst_ServerKilledWhilePlaying::play_stopsCleanly_whenServerIsKilled()
+{
+    const QString tone = m_dir.filePath(QStringLiteral("tone.wav"));
+    const WavFixture::Samples samples = WavFixture::signal(SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                                                           44100,
+                                                           2,
+                                                           10 * 44100);
+    QVERIFY(WavFixture::write(tone, samples));
+
+    WaveWindow w(WaveWindow::Sound::Server);
+    w.answerDialog(tone);
+    QVERIFY(w.click(w.ui().cmdOpen));
+    QCOMPARE(w.media->Length(), 10000);
+    QVERIFY(w.click(w.ui().cmdPlay));
+    QCOMPARE(w.media->lastError(), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(w.media->Position() >= 500, 20000);
+
+    m_server.kill();
+    QTRY_VERIFY_WITH_TIMEOUT(!w.media->isPlaying(), 20000);
+    QCOMPARE(w.media->lastError(), MediaTexts::serverLostPlaying());
+    QVERIFY(w.media->Position() < w.media->Length());
+
+    // the watch leaves a broken-off playback to the user; Stop returns to ready
+    emit w.media->StatusUpdate();
+    QCOMPARE(w.buttons(), QStringLiteral("0 0 0 1 0"));
+    QVERIFY(w.click(w.ui().cmdStop));
+    QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+
+    // the sound is all still there
+    const QString copy = m_dir.filePath(QStringLiteral("copy.wav"));
+    w.answerDialog(copy);
+    QVERIFY(w.click(w.ui().cmdSave));
+    QCOMPARE(w.fakes.messageBox.shown.size(), 0);
+    QVERIFY(WavFixture::read(copy).ints == WavFixture::read(tone).ints);
+
+    // playing again without a server is refused, and Stop still works
+    QVERIFY(w.click(w.ui().cmdPlay));
+    QVERIFY(!w.media->lastError().isEmpty());
+    QVERIFY(w.click(w.ui().cmdStop));
+    QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+}
+
+QTEST_MAIN(tst_ServerKilledWhilePlaying)
+#include "tst_serverkilled_playing.moc"
