@@ -21,6 +21,9 @@ bash scripts/check-package.sh build
 echo "== Tests"
 scripts/with-test-env.sh ctest --test-dir build --output-on-failure -j"$jobs"
 
+echo "== One scripted session under valgrind memcheck"
+bash scripts/memcheck.sh build
+
 echo "== Build with AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DTAPEWREN_SANITIZE=ON
 cmake --build build-asan -j"$jobs"
