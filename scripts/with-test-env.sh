@@ -62,7 +62,7 @@ start_pulse() {
         pactl load-module module-remap-source master=mic.monitor source_name=vmic >/dev/null &&
         pactl set-default-sink out && pactl set-default-source vmic || return 1
     (sox -q -n -r 44100 -c 2 -b 16 -t raw - synth 86400 sine 440 |
-        pacat -d mic --raw --rate=44100 --channels=2 --format=s16le --latency-msec=20) \
+        pacat -d mic --raw --rate=44100 --channels=2 --format=s16le --latency-msec=100) \
         >"$work/feed.log" 2>&1 &
     pids+=($!)
     # The remapped input carries nothing for a moment after the feed starts: wait for the tone.

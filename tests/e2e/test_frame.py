@@ -8,27 +8,13 @@ import time
 import unittest
 
 import desktop
-from desktop import CAPTION, TITLE, Tapewren, WindowManager, wait_for, visible_windows
+from desktop import CAPTION, TITLE, wait_for, visible_windows
 
 ALREADY_RUNNING = "Tapewren音频录音机已经运行！"
 SAVE_PROMPT = "当前录音已经被更新，是否保存？"
 
 
-class FrameTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        desktop.needs_desktop(cls)
-        cls.wm = WindowManager()
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.wm.stop()
-
-    def start(self, **kwargs):
-        app = Tapewren(**kwargs)
-        self.addCleanup(app.kill)
-        return app
-
+class FrameTest(desktop.DesktopTest):
     def main_windows(self):
         return visible_windows(CAPTION)
 
@@ -56,18 +42,13 @@ class FrameTest(unittest.TestCase):
     def test_simultaneousStarts_giveExactlyOneWindow(self):
         copies = [self.start(wait_window=False) for _ in range(4)]
         wait_for(lambda: len(self.main_windows()) >= 1, what="a main window")
+
         # Every other copy shows the box and waits for it to be dismissed.
-        others = [c for c in copies if c.running()]
-        time.sleep(2)
+        def boxes():
+            return sum(1 for copy in copies if copy.running() and copy.find_all("alert"))
+        wait_for(lambda: boxes() == 3, timeout=20, what="three copies showing the box")
+        self.assertTrue(all(copy.running() for copy in copies))
         self.assertEqual(len(self.main_windows()), 1)
-        shown = 0
-        for copy in copies:
-            if not copy.running():
-                continue
-            if copy.find_all("alert"):
-                shown += 1
-        self.assertEqual(shown, 3)
-        self.assertEqual(len(others), 4)
 
     def test_closeRequests_areRefused(self):
         app = self.start()
@@ -106,11 +87,11 @@ class FrameTest(unittest.TestCase):
         app.click("退出")
         app.alert()
         app.key("Return")  # Yes is the default button
-        app.dialog()
-        time.sleep(0.3)
+        app.file_dialog_ready()
         app.key("Escape")
-        time.sleep(1)
+        app.gone("dialog")
         self.assertTrue(app.running())
+        self.assertEqual(app.button_states(), "0 0 0 1 0")
 
         # Yes and a good save end the program with the file written.
         folder = tempfile.mkdtemp(prefix="tapewren-exit-")
@@ -119,8 +100,7 @@ class FrameTest(unittest.TestCase):
         app.click("退出")
         app.alert()
         app.key("Return")
-        app.dialog()
-        time.sleep(0.3)
+        app.file_dialog_ready()
         app.type_text(target)
         app.key("Return")
         self.assertEqual(app.wait_exit(timeout=15), 0)
