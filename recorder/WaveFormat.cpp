@@ -78,8 +78,9 @@ qint64 WaveFormat::framesToMs(qint64 frames) const
 
 qint64 WaveFormat::usToFrames(qint64 us) const
 {
-    // to the nearest frame: a clock in whole microseconds falls just short of a frame's start
-    return us / 1000000 * m_sampleRate + (us % 1000000 * m_sampleRate + 500000) / 1000000;
+    // rounded up: a clock in whole microseconds lags by up to one, which is more than half a
+    // frame above 500 kHz, and the frame it lags into has been reached
+    return us / 1000000 * m_sampleRate + (us % 1000000 * m_sampleRate + 999999) / 1000000;
 }
 
 qint64 WaveFormat::encodedBytes(qint64 frames) const

@@ -32,3 +32,6 @@ echo "== Tests under the sanitizers"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     scripts/with-test-env.sh ctest --test-dir build-asan --output-on-failure -j"$jobs" \
     --label-exclude nosanitize
+
+echo "== Fuzzing the sound-file reader for a minute"
+bash scripts/fuzz.sh 60

@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "support/SyntheticAudioInput.h"
 #include "support/SyntheticAudioOutput.h"
 #include "support/WavFixture.h"
@@ -84,24 +85,6 @@ double rmsDifference(const WavFixture::Samples &a, const WavFixture::Samples &b)
     }
     return a.ints.empty() ? 0 : std::sqrt(sum / double(a.ints.size()));
 }
-
-// Limits the size of any file this process writes, as a full disk would, while it lives.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 } // namespace
 

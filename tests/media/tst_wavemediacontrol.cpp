@@ -1,3 +1,4 @@
+#include "FileSizeLimit.h"
 #include "support/SyntheticAudioInput.h"
 #include "support/SyntheticAudioOutput.h"
 #include "support/WavFixture.h"
@@ -41,23 +42,6 @@ std::vector<int> widened(const std::vector<qint16> &samples)
         out.push_back(int(v) * 65536);
     return out;
 }
-
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limit = m_old;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-
-private:
-    rlimit m_old{};
-};
 
 } // namespace
 

@@ -1,0 +1,161 @@
+// What fuzzing the open path found, kept from coming back. The inputs themselves live in
+// tests/fuzz/regressions and are replayed here through the same steps the fuzz target takes.
+
+#include "support/SyntheticAudioInput.h"
+#include "support/SyntheticAudioOutput.h"
+#include "support/WavFixture.h"
+
+#include "recorder/WaveMediaControl.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sndfile.h>
+
+namespace {
+
+constexpr qint64 pullBytes = 4096;
+constexpr int maxPulls = 10000;
+
+struct Rig
+{
+    Rig()
+        : Rig(std::make_unique<SyntheticAudioOutput>())
+    {}
+    explicit Rig(std::unique_ptr<SyntheticAudioOutput> played)
+        : output(played.get())
+        , control(std::make_unique<SyntheticAudioInput>(), std::move(played))
+    {}
+
+    SyntheticAudioOutput *output; // owned by control
+    WaveMediaControl control;
+};
+
+// Plays the open file and lets the output take all of it at once, as a sink with room would;
+// the control must see the end straight away rather than wait out a drain that never comes.
+void playAll(Rig &rig)
+{
+    rig.control.setCommand(QStringLiteral("prev"));
+    rig.control.setCommand(QStringLiteral("play"));
+    QVERIFY2(rig.control.lastError().isEmpty(), qPrintable(rig.control.lastError()));
+    for (int i = 0; rig.control.isPlaying() && i < maxPulls; ++i)
+        rig.output->pull(pullBytes);
+}
+
+} // namespace
+
+class tst_FuzzFinds : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void usToFrames_reachesEveryFrame_ofSinkClock_data();
+    void usToFrames_reachesEveryFrame_ofSinkClock();
+    void play_endsAtLength_withoutDrainWait_data();
+    void play_endsAtLength_withoutDrainWait();
+    void fuzzInput_opensPlaysToEndAndSaves_data();
+    void fuzzInput_opensPlaysToEndAndSaves();
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+void tst_FuzzFinds::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+}
+
+void tst_FuzzFinds::usToFrames_reachesEveryFrame_ofSinkClock_data()
+{
+    QTest::addColumn<int>("rate");
+    for (int rate : {8000, 44100, 96000, 192000, 500001, 767999, 768000})
+        QTest::newRow(qPrintable(QStringLiteral("%1Hz").arg(rate))) << rate;
+}
+
+void tst_FuzzFinds::usToFrames_reachesEveryFrame_ofSinkClock()
+{
+    QFETCH(int, rate);
+    const WaveFormat format(rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    const QAudioFormat sink = format.audioFormat();
+    for (qint64 frames : {qint64(1), qint64(6), qint64(7), qint64(1001), qint64(rate) + 13}) {
+        // a sink's clock counts whole microseconds of what it took
+        const qint64 us = sink.durationForBytes(qint32(frames * sink.bytesPerFrame()));
+        QCOMPARE(format.usToFrames(us), frames);
+    }
+}
+
+void tst_FuzzFinds::play_endsAtLength_withoutDrainWait_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("frames");
+    QTest::newRow("44100Hz-300") << 44100 << 300;
+    QTest::newRow("500001Hz-6") << 500001 << 6;
+    QTest::newRow("768000Hz-1") << 768000 << 1;
+    QTest::newRow("768000Hz-6") << 768000 << 6;
+    QTest::newRow("768000Hz-1000") << 768000 << 1000;
+}
+
+void tst_FuzzFinds::play_endsAtLength_withoutDrainWait()
+{
+    QFETCH(int, rate);
+    QFETCH(int, frames);
+    const QString path = m_dir->filePath(QStringLiteral("tone.wav"));
+    QVERIFY(WavFixture::write(path,
+                              WavFixture::signal(SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                                                 rate,
+                                                 1,
+                                                 frames)));
+    Rig rig;
+    rig.control.setFileName(path);
+    rig.control.setCommand(QStringLiteral("open"));
+    QVERIFY2(rig.control.lastError().isEmpty(), qPrintable(rig.control.lastError()));
+
+    playAll(rig);
+    QVERIFY(!rig.control.isPlaying());
+    QCOMPARE(rig.control.positionFrames(), qint64(frames));
+    QCOMPARE(rig.control.Position(), rig.control.Length());
+}
+
+void tst_FuzzFinds::fuzzInput_opensPlaysToEndAndSaves_data()
+{
+    QTest::addColumn<QString>("path");
+    const QDir folder(qEnvironmentVariable("TAPEWREN_SOURCE_DIR")
+                      + QStringLiteral("/tests/fuzz/regressions"));
+    const QStringList names = folder.entryList(QDir::Files, QDir::Name);
+    QVERIFY2(!names.isEmpty(), qPrintable(folder.path()));
+    for (const QString &name : names)
+        QTest::newRow(qPrintable(name)) << folder.filePath(name);
+}
+
+void tst_FuzzFinds::fuzzInput_opensPlaysToEndAndSaves()
+{
+    QFETCH(QString, path);
+    Rig rig;
+    const QString problem = rig.control.openProblem(path);
+    rig.control.setFileName(path);
+    rig.control.setCommand(QStringLiteral("open"));
+    QCOMPARE(rig.control.lastError(), problem);
+    if (!problem.isEmpty())
+        return; // refused cleanly, which is all a damaged file may ask
+
+    playAll(rig);
+    QVERIFY(!rig.control.isPlaying());
+    QCOMPARE(rig.control.Position(), rig.control.Length());
+
+    const QString saved = m_dir->filePath(QStringLiteral("saved.wav"));
+    rig.control.setFileName(saved);
+    rig.control.setCommand(QStringLiteral("save"));
+    QVERIFY2(rig.control.lastError().isEmpty(), qPrintable(rig.control.lastError()));
+    Rig again;
+    again.control.setFileName(saved);
+    again.control.setCommand(QStringLiteral("open"));
+    QVERIFY2(again.control.lastError().isEmpty(), qPrintable(again.control.lastError()));
+    QCOMPARE(again.control.lengthFrames(), rig.control.lengthFrames());
+}
+
+QTEST_GUILESS_MAIN(tst_FuzzFinds)
+#include "tst_fuzzfinds.moc"
