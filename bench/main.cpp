@@ -100,6 +100,13 @@ void recordAndSaveOneHour(const QString &folder)
     timer.restart();
     QProcess::execute("cp", {saved, folder + "/hour-copy.wav"});
     report("cp_1h_s", double(timer.nsecsElapsed()) / 1e9, "s");
+    QFile::remove(folder + "/hour-copy.wav");
+
+    // The save ends with fsync so that a crash cannot leave a half-written file; cp does not.
+    timer.restart();
+    QProcess::execute("cp", {saved, folder + "/hour-copy.wav"});
+    QProcess::execute("sync", {folder + "/hour-copy.wav"});
+    report("cp_sync_1h_s", double(timer.nsecsElapsed()) / 1e9, "s");
     QFile::remove(saved);
     QFile::remove(folder + "/hour-copy.wav");
 }
