@@ -1,12 +1,12 @@
 #include "app/ApplicationFrame.h"
 
 #include "app/SkinLoader.h"
+#include "core/Skip.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
 #include "recorder/RecorderController.h"
 #include "recorder/StatusTexts.h"
-#include "window/Skip.h"
 
 #include <QAbstractButton>
 

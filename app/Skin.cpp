@@ -1,6 +1,6 @@
 #include "app/Skin.h"
 
-#include "window/TapewrenError.h"
+#include "core/TapewrenError.h"
 
 #include <QFile>
 #include <QStringDecoder>

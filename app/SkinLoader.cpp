@@ -1,8 +1,8 @@
 #include "app/SkinLoader.h"
 
 #include "app/Skin.h"
+#include "core/Skip.h"
 #include "platform/ProgramFolder.h"
-#include "window/Skip.h"
 
 #include <QWidget>
 

@@ -1,6 +1,8 @@
+#include "app/FrmMain.h"
+#include "core/Version.h"
+#include "media/PulseWaveDevice.h"
+#include "media/WaveMediaControl.h"
 #include "platform/RealPlatform.h"
-#include "recorder/WaveMediaControl.h"
-#include "window/FrmMain.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -22,14 +24,15 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tapewren音频录音机"));
-    QApplication::setApplicationVersion(QStringLiteral("2.10"));
+    QApplication::setApplicationVersion(QStringLiteral(TAPEWREN_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Tapewren"));
     QTranslator translator;
     loadQtTranslation(app, translator);
 
     WaveMediaControl MMCRecord;
-    RealPlatform platform(MMCRecord);
-    FrmMain frmMain(platform.services(), MMCRecord);
+    PulseWaveDevice waveDevice(MMCRecord);
+    RealPlatform platform;
+    FrmMain frmMain(platform.services(), MMCRecord, waveDevice);
     platform.setParentWidget(&frmMain);
 
     frmMain.Form_Load();

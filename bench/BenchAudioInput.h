@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recorder/AudioInput.h"
+#include "media/AudioInput.h"
 
 #include <QIODevice>
 #include <QPointer>
@@ -15,7 +15,7 @@ public:
     using AudioInput::AudioInput;
 
     void setDevice(const QAudioDevice &) override {}
-    QString start(const QAudioFormat &, QIODevice *sink) override
+    Result<> start(const QAudioFormat &, QIODevice *sink) override
     {
         m_sink = sink;
         return {};

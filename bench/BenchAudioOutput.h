@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recorder/AudioOutput.h"
+#include "media/AudioOutput.h"
 
 // The benchmark never plays; this stands in for the sound server's output.
 class BenchAudioOutput : public AudioOutput
@@ -11,7 +11,7 @@ public:
     using AudioOutput::AudioOutput;
 
     void setDevice(const QAudioDevice &) override {}
-    QString start(const QAudioFormat &, QIODevice *) override { return {}; }
+    Result<> start(const QAudioFormat &, QIODevice *) override { return {}; }
     void stop() override {}
     qint64 processedUSecs() const override { return 0; }
 };

@@ -1,7 +1,7 @@
 #include "BenchAudioInput.h"
 #include "BenchAudioOutput.h"
 
-#include "recorder/WaveMediaControl.h"
+#include "media/WaveMediaControl.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -91,10 +91,10 @@ void recordAndSaveOneHour(const QString &folder)
     QElapsedTimer timer;
     timer.start();
     control->setFileName(saved);
-    control->setCommand("save");
+    const Result<> written = control->setCommand("save");
     const double saveSeconds = double(timer.nsecsElapsed()) / 1e9;
-    if (!control->lastError().isEmpty())
-        std::fprintf(stderr, "save failed: %s\n", qPrintable(control->lastError()));
+    if (!written.ok())
+        std::fprintf(stderr, "save failed: %s\n", qPrintable(written.reason()));
     report("save_1h_s", saveSeconds, "s");
 
     timer.restart();
@@ -146,16 +146,17 @@ void openTimes(const QString &folder)
         BenchAudioInput *input = nullptr;
         auto control = benchControl(&input, folder);
         std::vector<double> times;
+        Result<> opened;
         for (int i = 0; i < 7; ++i) {
             control->setCommand("close");
             QElapsedTimer timer;
             timer.start();
             control->setFileName(path);
-            control->setCommand("open");
+            opened = control->setCommand("open");
             times.push_back(double(timer.nsecsElapsed()) / 1e6);
         }
         std::sort(times.begin(), times.end());
-        if (control->lastError().isEmpty())
+        if (opened.ok())
             report(file.name, times[times.size() / 2], "ms");
         else
             reportNa(file.name, "ms");
@@ -194,8 +195,7 @@ void realRecording()
         control.setCommand("open");
         QElapsedTimer timer;
         timer.start();
-        control.setCommand("record");
-        if (!control.lastError().isEmpty()
+        if (!control.setCommand("record").reason().isEmpty()
             || !spin([&] { return control.lengthFrames() > 0; }, 5000))
             break;
         times.push_back(double(timer.nsecsElapsed()) / 1e6);

@@ -1,21 +1,33 @@
 #include "links/Links.h"
 
+#include "core/Skip.h"
+#include "core/TapewrenError.h"
+#include "core/Twips.h"
 #include "links/LinkAddresses.h"
 #include "platform/Launcher.h"
 #include "platform/ProgramFolder.h"
-#include "window/Skip.h"
-#include "window/TapewrenError.h"
-#include "window/Twips.h"
 
+#include <QLoggingCategory>
 #include <QWidget>
 
 #include <cmath>
 #include <limits>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcLinks, "tapewren.links", QtInfoMsg)
+
 constexpr double GrowthFactor = 1.1;
 constexpr int Overflow = 6;
 const QString ReadmeName = QStringLiteral("readme.txt");
+
+// The window says nothing when a page or program does not open; the log does.
+void logFailure(const Result<> &launched)
+{
+    if (!launched.ok())
+        qCInfo(lcLinks).noquote() << launched.reason();
+}
+
 } // namespace
 
 Links::Links(Launcher &launcher, const ProgramFolder &programFolder, const Window &window)
@@ -26,22 +38,22 @@ Links::Links(Launcher &launcher, const ProgramFolder &programFolder, const Windo
 
 void Links::cmdMp3Conv_Click()
 {
-    Skip::statement([&] { m_launcher.openUrl(QString(LinkAddresses::softwarePage)); });
+    Skip::statement([&] { logFailure(m_launcher.openUrl(QString(LinkAddresses::softwarePage))); });
 }
 
 void Links::cmdTuLing_Click()
 {
-    Skip::statement([&] { m_launcher.openUrl(QString(LinkAddresses::ringtonesPage)); });
+    Skip::statement([&] { logFailure(m_launcher.openUrl(QString(LinkAddresses::ringtonesPage))); });
 }
 
 void Links::cmdTV_Click()
 {
-    Skip::statement([&] { m_launcher.openUrl(QString(LinkAddresses::filmTvPage)); });
+    Skip::statement([&] { logFailure(m_launcher.openUrl(QString(LinkAddresses::filmTvPage))); });
 }
 
 void Links::picOrbanet_Click()
 {
-    Skip::statement([&] { m_launcher.openUrl(QString(LinkAddresses::homePage)); });
+    Skip::statement([&] { logFailure(m_launcher.openUrl(QString(LinkAddresses::homePage))); });
 }
 
 void Links::ShowHelp()
@@ -50,9 +62,9 @@ void Links::ShowHelp()
     Skip::statement([&] {
         const QString readme = m_programFolder.path() + QLatin1Char('/') + ReadmeName;
 #ifdef Q_OS_WIN
-        m_launcher.startDetached(QStringLiteral("notepad.exe"), {readme});
+        logFailure(m_launcher.startDetached(QStringLiteral("notepad.exe"), {readme}));
 #else
-        m_launcher.startDetached(QStringLiteral("xdg-open"), {readme});
+        logFailure(m_launcher.startDetached(QStringLiteral("xdg-open"), {readme}));
 #endif
     });
 }
@@ -61,9 +73,11 @@ void Links::cmdSetRecord_Click()
 {
     Skip::statement([&] {
 #ifdef Q_OS_WIN
-        m_launcher.startDetached(QStringLiteral("sndvol32.exe"), {QStringLiteral("/r")});
+        logFailure(
+                m_launcher.startDetached(QStringLiteral("sndvol32.exe"), {QStringLiteral("/r")}));
 #else
-        m_launcher.startDetached(QStringLiteral("pavucontrol"), {QStringLiteral("--tab=4")});
+        logFailure(m_launcher.startDetached(QStringLiteral("pavucontrol"),
+                                            {QStringLiteral("--tab=4")}));
 #endif
     });
 }

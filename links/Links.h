@@ -18,13 +18,13 @@ public:
 
     Links(Launcher &launcher, const ProgramFolder &programFolder, const Window &window);
 
-    void cmdMp3Conv_Click();
-    void cmdTuLing_Click();
-    void cmdTV_Click();
-    void picOrbanet_Click();
-    void ShowHelp();
-    void cmdSetRecord_Click();
-    void picZZ_Click();
+    void cmdMp3Conv_Click();   // the software download page (the MP3 converter)
+    void cmdTuLing_Click();    // the ringtones page; also the last step of every save
+    void cmdTV_Click();        // the film/TV page
+    void picOrbanet_Click();   // the banner: the home page
+    void ShowHelp();           // the read-me in the desktop's text viewer
+    void cmdSetRecord_Click(); // the sound server's mixer, on its recording sources
+    void picZZ_Click();        // the expander: grows the window once to show the lower band
 
 private:
     Launcher &m_launcher;

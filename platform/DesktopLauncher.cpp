@@ -4,17 +4,19 @@
 #include <QProcess>
 #include <QUrl>
 
-bool DesktopLauncher::openUrl(const QString &address)
+Result<> DesktopLauncher::openUrl(const QString &address)
 {
     const QUrl url(address, QUrl::StrictMode);
     if (!url.isValid() || url.scheme().isEmpty())
-        return false;
-    return QDesktopServices::openUrl(url);
+        return Failure(QStringLiteral(u"网址无效：") + address);
+    if (!QDesktopServices::openUrl(url))
+        return Failure(QStringLiteral(u"无法打开网页：") + address);
+    return {};
 }
 
-bool DesktopLauncher::startDetached(const QString &program, const QStringList &arguments)
+Result<> DesktopLauncher::startDetached(const QString &program, const QStringList &arguments)
 {
-    if (program.isEmpty())
-        return false;
-    return QProcess::startDetached(program, arguments);
+    if (program.isEmpty() || !QProcess::startDetached(program, arguments))
+        return Failure(QStringLiteral(u"无法启动程序：") + program);
+    return {};
 }

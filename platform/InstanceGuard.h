@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recorder/Flag.h"
+#include "core/Flag.h"
 
 // Answers whether another copy of the program already runs for this user and desktop session.
 // The first copy to ask holds the answer's lock for the rest of its run.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -9,6 +11,6 @@ class Launcher
 {
 public:
     virtual ~Launcher() = default;
-    virtual bool openUrl(const QString &address) = 0;
-    virtual bool startDetached(const QString &program, const QStringList &arguments) = 0;
+    virtual Result<> openUrl(const QString &address) = 0;
+    virtual Result<> startDetached(const QString &program, const QStringList &arguments) = 0;
 };

@@ -1,5 +1,7 @@
 #include "platform/LockFileInstanceGuard.h"
 
+#include "platform/PlatformLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -86,6 +88,10 @@ Flag LockFileInstanceGuard::PrevInstance()
         m_lock = std::move(lock);
         return FlagFalse;
     }
+    if (lock->error() == QLockFile::LockFailedError)
+        return FlagTrue;
     // A lock we cannot even create (no permission, no folder) says nothing about another copy.
-    return lock->error() == QLockFile::LockFailedError ? FlagTrue : FlagFalse;
+    qCWarning(lcPlatform) << "cannot take the single-instance lock" << m_lockFilePath
+                          << "; going on as the only copy";
+    return FlagFalse;
 }

@@ -7,7 +7,6 @@
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
 #include "platform/ProgramFolder.h"
-#include "platform/WaveDevice.h"
 
 #include <memory>
 
@@ -21,5 +20,4 @@ struct Platform
     std::unique_ptr<Launcher> launcher;
     std::unique_ptr<ProgramFolder> programFolder;
     std::unique_ptr<InstanceGuard> instanceGuard;
-    std::unique_ptr<WaveDevice> waveDevice;
 };

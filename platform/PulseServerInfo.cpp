@@ -68,22 +68,23 @@ void onContextState(pa_context *context, void *userdata)
 
 } // namespace
 
-std::optional<PulseServerInfo> PulseServerInfo::query(std::chrono::milliseconds timeout)
+Result<PulseServerInfo> PulseServerInfo::query(std::chrono::milliseconds timeout)
 {
+    const Failure unreachable(QStringLiteral(u"无法连接声音服务器"));
     Query query; // outlives the context, which may still call back while it disconnects
     std::unique_ptr<pa_mainloop, MainloopFree> mainloop(pa_mainloop_new());
     if (!mainloop)
-        return std::nullopt;
+        return unreachable;
     const QByteArray clientName = QCoreApplication::applicationName().toUtf8();
     std::unique_ptr<pa_context, ContextRelease> context(
             pa_context_new(pa_mainloop_get_api(mainloop.get()),
                            clientName.isEmpty() ? "tapewren" : clientName.constData()));
     if (!context)
-        return std::nullopt;
+        return unreachable;
 
     pa_context_set_state_callback(context.get(), onContextState, &query);
     if (pa_context_connect(context.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
-        return std::nullopt;
+        return unreachable;
 
     const QDeadlineTimer deadline(timeout);
     while (!query.answered && !query.failed && !deadline.hasExpired()) {
@@ -93,6 +94,6 @@ std::optional<PulseServerInfo> PulseServerInfo::query(std::chrono::milliseconds 
             break;
     }
     if (!query.answered)
-        return std::nullopt;
+        return unreachable;
     return query.info;
 }

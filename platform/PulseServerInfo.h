@@ -1,9 +1,10 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QByteArray>
 
 #include <chrono>
-#include <optional>
 
 // The sound server's default source and sink, asked of the server itself through libpulse.
 struct PulseServerInfo
@@ -11,6 +12,6 @@ struct PulseServerInfo
     QByteArray defaultSource; // empty when the server has none
     QByteArray defaultSink;
 
-    // Nothing when no server answers within the timeout. Never starts a server.
-    static std::optional<PulseServerInfo> query(std::chrono::milliseconds timeout);
+    // Fails when no server answers within the timeout. Never starts a server.
+    static Result<PulseServerInfo> query(std::chrono::milliseconds timeout);
 };

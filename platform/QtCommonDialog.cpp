@@ -1,6 +1,6 @@
 #include "platform/QtCommonDialog.h"
 
-#include "window/TapewrenError.h"
+#include "core/TapewrenError.h"
 
 const QString QtCommonDialog::cancelErrorText = QStringLiteral("已选择“取消”。");
 

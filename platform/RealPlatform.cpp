@@ -4,12 +4,11 @@
 #include "platform/DesktopLauncher.h"
 #include "platform/ImmediateProgramEnd.h"
 #include "platform/LockFileInstanceGuard.h"
-#include "platform/PulseWaveDevice.h"
 #include "platform/QtCommonDialog.h"
 #include "platform/QtMessageBox.h"
 #include "platform/SystemClock.h"
 
-RealPlatform::RealPlatform(MediaControl &mediaControl)
+RealPlatform::RealPlatform()
 {
     auto commonDialog = std::make_unique<QtCommonDialog>();
     auto messageBox = std::make_unique<QtMessageBox>();
@@ -24,7 +23,6 @@ RealPlatform::RealPlatform(MediaControl &mediaControl)
     m_services.launcher = std::make_unique<DesktopLauncher>();
     m_services.programFolder = std::make_unique<ApplicationFolder>();
     m_services.instanceGuard = std::move(instanceGuard);
-    m_services.waveDevice = std::make_unique<PulseWaveDevice>(mediaControl);
 }
 
 void RealPlatform::setParentWidget(QWidget *parent)

@@ -2,7 +2,6 @@
 
 #include "platform/Platform.h"
 
-class MediaControl;
 class QWidget;
 class QtCommonDialog;
 class QtMessageBox;
@@ -13,7 +12,7 @@ class QtMessageBox;
 class RealPlatform
 {
 public:
-    explicit RealPlatform(MediaControl &mediaControl);
+    RealPlatform();
 
     Platform &services() { return m_services; }
     QtCommonDialog &commonDialog() const { return *m_commonDialog; }

@@ -1,12 +1,12 @@
 #include "recorder/RecorderController.h"
 
+#include "core/Skip.h"
+#include "media/MediaControl.h"
 #include "platform/Clock.h"
 #include "platform/CommonDialog.h"
 #include "platform/MessageBox.h"
-#include "recorder/MediaControl.h"
 #include "recorder/RecordingClock.h"
 #include "recorder/StatusTexts.h"
-#include "window/Skip.h"
 
 #include <QAbstractButton>
 #include <QLabel>
@@ -32,11 +32,12 @@ void RecorderController::NewRecording()
 
 void RecorderController::StartRecording()
 {
-    const bool commanded = Skip::statement(
-            [&] { m_c.MMCRecord->setCommand(QStringLiteral("record")); });
-    // A device that cannot record says why; the window then stays ready rather than pretend.
-    if (commanded && !m_c.MMCRecord->lastError().isEmpty()) {
-        Skip::statement([&] { report(m_c.MMCRecord->lastError()); });
+    // A command that raises is skipped like any failing statement; one that the device refuses
+    // says why, and the window then stays ready rather than pretend to record.
+    Result<> recorded;
+    Skip::statement([&] { recorded = m_c.MMCRecord->setCommand(QStringLiteral("record")); });
+    if (!recorded.ok()) {
+        Skip::statement([&] { report(recorded.reason()); });
         return;
     }
     Skip::statement([&] {
@@ -90,18 +91,16 @@ void RecorderController::SaveRecording()
         Skip::statement([&] { m_c.MMCRecord->setFileName(CurrentFileName); });
         // The file line, the status and the modified flag change only once the file is written,
         // so a failed save is reported instead of passing for a good one.
-        const bool commanded = Skip::statement(
-                [&] { m_c.MMCRecord->setCommand(QStringLiteral("save")); });
-        QString failure = commanded ? m_c.MMCRecord->lastError()
-                                    : QStringLiteral("保存命令无法执行");
-        if (failure.isEmpty()) {
+        Result<> saved = Failure(QStringLiteral("保存命令无法执行"));
+        Skip::statement([&] { saved = m_c.MMCRecord->setCommand(QStringLiteral("save")); });
+        if (saved.ok()) {
             Skip::statement([&] { m_c.LblFile->setText(FilePrefix + CurrentFileName); });
             Skip::statement([&] { m_c.Lblread->setText(StoppedText); });
             Skip::statement([&] { m_c.TimerBar->stop(); });
             Skip::statement([&] { IsModified = FlagFalse; });
         } else {
             Skip::statement([&] {
-                report(QStringLiteral("无法保存文件“%1”：%2").arg(CurrentFileName, failure));
+                report(QStringLiteral("无法保存文件“%1”：%2").arg(CurrentFileName, saved.reason()));
             });
         }
     }
@@ -120,11 +119,12 @@ void RecorderController::OpenRecording()
         QString chosen = CurrentFileName;
         Skip::statement([&] { chosen = cdg.FileName(); });
         // Check the file before anything is closed, so a bad file costs nothing.
-        QString problem;
-        Skip::statement([&] { problem = m_c.MMCRecord->openProblem(chosen); });
-        if (!problem.isEmpty()) {
-            Skip::statement(
-                    [&] { report(QStringLiteral("无法打开文件“%1”：%2").arg(chosen, problem)); });
+        Result<> openable;
+        Skip::statement([&] { openable = m_c.MMCRecord->canOpen(chosen); });
+        if (!openable.ok()) {
+            Skip::statement([&] {
+                report(QStringLiteral("无法打开文件“%1”：%2").arg(chosen, openable.reason()));
+            });
             return;
         }
         Skip::statement([&] { CurrentFileName = chosen; });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recorder/Flag.h"
+#include "core/Flag.h"
 #include "recorder/RecorderControls.h"
 #include "recorder/WaveDeviceSetup.h"
 

@@ -1,8 +1,8 @@
 #include "recorder/WaveDeviceSetup.h"
 
+#include "media/MediaControl.h"
+#include "media/WaveDevice.h"
 #include "platform/MessageBox.h"
-#include "platform/WaveDevice.h"
-#include "recorder/MediaControl.h"
 #include "recorder/StatusTexts.h"
 
 WaveDeviceSetup::WaveDeviceSetup(WaveDevice &waveDevice, MessageBox &messageBox)

@@ -1,8 +1,8 @@
 #include "window/FrmMainUi.h"
 
+#include "core/Twips.h"
 #include "links/LinkAddresses.h"
 #include "window/PictureBox.h"
-#include "window/Twips.h"
 
 #include <QBitmap>
 #include <QCursor>

@@ -15,12 +15,12 @@ class FrmMainUi
 public:
     void setupUi(QWidget *frmMain);
 
-    QPushButton *cmdMp3Conv = nullptr;
-    QGroupBox *Frame1 = nullptr;
-    QPushButton *cmdSetRecord = nullptr;
-    PictureBox *picInfo = nullptr;
-    QLabel *LblFile = nullptr;
-    QLabel *Lblread = nullptr;
+    QPushButton *cmdMp3Conv = nullptr;   // link to the maker's MP3 converter download
+    QGroupBox *Frame1 = nullptr;         // the frame around the recorder
+    QPushButton *cmdSetRecord = nullptr; // opens the mixer on its recording sources
+    PictureBox *picInfo = nullptr;       // the white status panel
+    QLabel *LblFile = nullptr;           // the file line; the recording time while recording
+    QLabel *Lblread = nullptr;           // the status line, which also tells the recorder's state
     QPushButton *cmdSave = nullptr;
     QPushButton *cmdRecord = nullptr;
     QPushButton *cmdStop = nullptr;
@@ -28,12 +28,12 @@ public:
     QPushButton *cmdNew = nullptr;
     QPushButton *cmdOpen = nullptr;
     QPushButton *cmdHelp = nullptr;
-    PictureBox *picZZ = nullptr;
+    PictureBox *picZZ = nullptr; // the expander arrow: shows the lower band once
     QPushButton *cmdExit = nullptr;
-    QPushButton *cmdTV = nullptr;
-    QPushButton *cmdTuLing = nullptr;
-    PictureBox *picOrbanet = nullptr;
-    QTimer *TimerBar = nullptr;
+    QPushButton *cmdTV = nullptr;     // lower band: link to the film/TV site
+    QPushButton *cmdTuLing = nullptr; // lower band: link to the ringtones page
+    PictureBox *picOrbanet = nullptr; // lower band: the maker's banner, a link to its home page
+    QTimer *TimerBar = nullptr;       // ticks the recording clock while recording
     QWidget *MMCRecord = nullptr; // stands where the media control sits, right of the client area
 
 private:

@@ -1,5 +1,7 @@
 #include "WaveWindow.h"
 
+#include "ButtonStates.h"
+
 #include "SyntheticAudioInput.h"
 #include "SyntheticAudioOutput.h"
 
@@ -17,18 +19,14 @@ WaveWindow::WaveWindow(Sound sound)
     } else {
         media = std::make_unique<WaveMediaControl>();
     }
-    frmMain = std::make_unique<FrmMain>(fakes.platform, *media);
+    frmMain = std::make_unique<FrmMain>(fakes.platform, *media, fakes.waveDevice);
     frmMain->Form_Load();
     frmMain->show();
 }
 
 QString WaveWindow::buttons() const
 {
-    QStringList states;
-    for (const QPushButton *b :
-         {ui().cmdNew, ui().cmdRecord, ui().cmdPlay, ui().cmdStop, ui().cmdSave})
-        states << (b->isEnabled() ? QStringLiteral("1") : QStringLiteral("0"));
-    return states.join(QLatin1Char(' '));
+    return buttonStates(ui());
 }
 
 bool WaveWindow::click(QPushButton *button)

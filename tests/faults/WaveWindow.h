@@ -2,8 +2,8 @@
 
 #include "FakePlatform.h"
 
-#include "recorder/WaveMediaControl.h"
-#include "window/FrmMain.h"
+#include "app/FrmMain.h"
+#include "media/WaveMediaControl.h"
 
 #include <memory>
 
@@ -23,7 +23,7 @@ public:
 
     const FrmMainUi &ui() const { return frmMain->controls(); }
     RecorderController &recorder() { return frmMain->recorder(); }
-    // "N R P S V": 1 for an enabled button, in the order New, Record, Play, Stop, Save.
+    // "N R P S V", as buttonStates() gives it.
     QString buttons() const;
     // A mouse click; false when the button was disabled and the click went nowhere.
     bool click(QPushButton *button);

@@ -3,7 +3,7 @@
 #include "WavFixture.h"
 #include "WaveWindow.h"
 
-#include "recorder/MediaTexts.h"
+#include "media/MediaTexts.h"
 #include "recorder/RecorderController.h"
 #include "recorder/StatusTexts.h"
 
@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -189,16 +190,17 @@ void tst_DiskFull::record_keepsWhatWasCaptured_whenDiskFillsUp()
     QVERIFY(w.click(w.ui().cmdRecord));
     QVERIFY(w.media->isRecording());
     QVERIFY(disk.fill(256 * 1024));
+    QSignalSpy brokeOff(w.media.get(), &MediaControl::brokeOff);
     const QByteArray sent = ramp(2 * 44100);
     w.input->push(sent);
     QTRY_VERIFY(!w.media->isRecording());
     disk.empty();
 
-    // the window shows the recording until the user stops it, and Stop hears why it ended
+    // the media control says why it ended; the window shows the recording until Stop
+    QCOMPARE(brokeOff, QList<QVariantList>{{MediaTexts::diskFullRecording()}});
     QCOMPARE(w.buttons(), QStringLiteral("0 0 0 1 0"));
     QVERIFY(w.click(w.ui().cmdStop));
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
-    QCOMPARE(w.media->lastError(), MediaTexts::diskFullRecording());
     const qint64 kept = w.media->lengthFrames();
     QVERIFY2(kept > 0 && kept < 2 * 44100, qPrintable(QString::number(kept)));
     const QByteArray captured = sent.left(kept * 4);

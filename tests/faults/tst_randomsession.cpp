@@ -1,13 +1,14 @@
+#include "ButtonStates.h"
 #include "FakeMediaControl.h"
 #include "FakePlatform.h"
 #include "SyntheticAudioInput.h"
 #include "SyntheticAudioOutput.h"
 #include "WavFixture.h"
 
+#include "app/FrmMain.h"
+#include "media/WaveMediaControl.h"
 #include "recorder/RecorderController.h"
 #include "recorder/StatusTexts.h"
-#include "recorder/WaveMediaControl.h"
-#include "window/FrmMain.h"
 
 #include <QDir>
 #include <QFile>
@@ -57,17 +58,11 @@ int actionsFromEnvironment()
 struct Session
 {
     Session(MediaControl &media)
-        : frmMain(fakes.platform, media)
+        : frmMain(fakes.platform, media, fakes.waveDevice)
         , ui(frmMain.controls())
     {}
 
-    QString buttons() const
-    {
-        QString states;
-        for (const QPushButton *b : {ui.cmdNew, ui.cmdRecord, ui.cmdPlay, ui.cmdStop, ui.cmdSave})
-            states += b->isEnabled() ? QStringLiteral("1") : QStringLiteral("0");
-        return states;
-    }
+    QString buttons() const { return buttonStates(ui); }
 
     FakePlatform fakes;
     FrmMain frmMain;
@@ -497,8 +492,8 @@ private:
     bool checkInvariants()
     {
         const Shown state = shown();
-        const QString expected = state == Shown::Ready ? QStringLiteral("11101")
-                                                       : QStringLiteral("00010");
+        const QString expected = state == Shown::Ready ? QStringLiteral("1 1 1 0 1")
+                                                       : QStringLiteral("0 0 0 1 0");
         if (!expect(m_session->buttons() == expected,
                     QStringLiteral("buttons %1 for status \"%2\"")
                             .arg(m_session->buttons(), ui().Lblread->text())))

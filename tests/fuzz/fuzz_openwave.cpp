@@ -7,8 +7,8 @@
 #include "support/SyntheticAudioInput.h"
 #include "support/SyntheticAudioOutput.h"
 
-#include "recorder/WaveMediaControl.h"
-#include "window/TapewrenError.h"
+#include "core/TapewrenError.h"
+#include "media/WaveMediaControl.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -114,8 +114,8 @@ bool isSampleBySample(int encoding)
 
 void playToEnd(WaveMediaControl &control, SyntheticAudioOutput &output)
 {
-    control.setCommand(QStringLiteral("play"));
-    require(control.lastError().isEmpty(), "play refused on an open file");
+    require(control.setCommand(QStringLiteral("play")).reason().isEmpty(),
+            "play refused on an open file");
     // all of it is taken well within the drain limit, so an end the control misses shows here
     for (int i = 0; control.isPlaying() && i < maxPulls; ++i)
         output.pull(pullBytes);
@@ -129,26 +129,25 @@ void recordInto(WaveMediaControl &control,
                 size_t size)
 {
     const qint64 before = control.lengthFrames();
-    control.setCommand(QStringLiteral("record"));
-    require(control.lastError().isEmpty(), "record refused on an open file");
+    require(control.setCommand(QStringLiteral("record")).reason().isEmpty(),
+            "record refused on an open file");
     // the input's own bytes as captured sound: any bit pattern may arrive from the server
     input.push(QByteArray(reinterpret_cast<const char *>(data),
                           qsizetype(std::min<size_t>(size, maxRecordedBytes))),
                333);
-    control.setCommand(QStringLiteral("stop"));
-    require(control.lastError().isEmpty(), "stop failed after recording");
+    require(control.setCommand(QStringLiteral("stop")).reason().isEmpty(),
+            "stop failed after recording");
     require(control.lengthFrames() >= before, "recording lost frames");
 }
 
 void saveAndReopen(WaveMediaControl &control, const Run &run)
 {
     control.setFileName(run.savedPath);
-    control.setCommand(QStringLiteral("save"));
-    if (!control.lastError().isEmpty()) {
+    if (!control.setCommand(QStringLiteral("save")).reason().isEmpty()) {
         require(!QFileInfo::exists(run.savedPath), "a failed save left a file");
         return;
     }
-    require(control.openProblem(run.savedPath).isEmpty(), "a saved file cannot be opened");
+    require(control.canOpen(run.savedPath).ok(), "a saved file cannot be opened");
     qint64 saved = 0;
     int encoding = 0;
     require(readBack(run.savedPath, &saved, &encoding), "libsndfile cannot read a saved file");
@@ -168,10 +167,10 @@ void openAndReadAll(const Run &run, const uint8_t *data, size_t size)
     WaveMediaControl control(std::move(inputOwner), std::move(outputOwner));
     control.setSpoolFolder(run.scratch.path());
 
-    const bool openable = control.openProblem(run.inputPath).isEmpty();
+    const bool openable = control.canOpen(run.inputPath).ok();
     control.setFileName(run.inputPath);
-    control.setCommand(QStringLiteral("open"));
-    require(control.lastError().isEmpty() == openable, "open and openProblem disagree");
+    require(control.setCommand(QStringLiteral("open")).reason().isEmpty() == openable,
+            "open and canOpen disagree");
     if (!openable) {
         require(control.DeviceID() == 0 && control.Length() == 0, "a refused file left a device");
         return;

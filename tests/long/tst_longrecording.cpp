@@ -1,7 +1,7 @@
 #include "SyntheticAudioInput.h"
 #include "SyntheticAudioOutput.h"
 
-#include "recorder/WaveMediaControl.h"
+#include "media/WaveMediaControl.h"
 
 #include <QDir>
 #include <QFile>
@@ -114,8 +114,7 @@ void tst_LongRecording::record_forHours_keepsMemoryFlatAndEveryFrame()
     control.setSpoolFolder(m_dir->path());
     control.setFileName("new");
     control.setCommand("open");
-    control.setCommand("record");
-    QCOMPARE(control.lastError(), QString());
+    QCOMPARE(control.setCommand("record").reason(), QString());
 
     // blocks of one second, written in the 10 ms pieces a sound server delivers
     QByteArray block(rate * frameBytes, Qt::Uninitialized);
@@ -132,14 +131,12 @@ void tst_LongRecording::record_forHours_keepsMemoryFlatAndEveryFrame()
             rssAtStart = residentBytes(); // after the first buffers and pages are in place
         rssPeak = std::max(rssPeak, residentBytes());
     }
-    control.setCommand("stop");
-    QCOMPARE(control.lastError(), QString());
+    QCOMPARE(control.setCommand("stop").reason(), QString());
     QCOMPARE(control.lengthFrames(), frames);
 
     const QString saved = m_dir->filePath(QStringLiteral("long.wav"));
     control.setFileName(saved);
-    control.setCommand("save");
-    QCOMPARE(control.lastError(), QString());
+    QCOMPARE(control.setCommand("save").reason(), QString());
     rssPeak = std::max(rssPeak, residentBytes());
     qInfo("%lld frames (%.1f h, %.2f GiB); RSS %.1f MiB after 10 s, peak %.1f MiB, growth %.2f MiB",
           frames,
@@ -159,8 +156,7 @@ void tst_LongRecording::record_forHours_keepsMemoryFlatAndEveryFrame()
     // and it opens again in the media control, whole
     control.setCommand("close");
     control.setFileName(saved);
-    control.setCommand("open");
-    QCOMPARE(control.lastError(), QString());
+    QCOMPARE(control.setCommand("open").reason(), QString());
     QCOMPARE(control.lengthFrames(), frames);
 }
 

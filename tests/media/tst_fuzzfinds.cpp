@@ -5,7 +5,7 @@
 #include "support/SyntheticAudioOutput.h"
 #include "support/WavFixture.h"
 
-#include "recorder/WaveMediaControl.h"
+#include "media/WaveMediaControl.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -37,8 +37,8 @@ struct Rig
 void playAll(Rig &rig)
 {
     rig.control.setCommand(QStringLiteral("prev"));
-    rig.control.setCommand(QStringLiteral("play"));
-    QVERIFY2(rig.control.lastError().isEmpty(), qPrintable(rig.control.lastError()));
+    const Result<> played = rig.control.setCommand(QStringLiteral("play"));
+    QVERIFY2(played.ok(), qPrintable(played.reason()));
     for (int i = 0; rig.control.isPlaying() && i < maxPulls; ++i)
         rig.output->pull(pullBytes);
 }
@@ -111,8 +111,8 @@ void tst_FuzzFinds::play_endsAtLength_withoutDrainWait()
                                                  frames)));
     Rig rig;
     rig.control.setFileName(path);
-    rig.control.setCommand(QStringLiteral("open"));
-    QVERIFY2(rig.control.lastError().isEmpty(), qPrintable(rig.control.lastError()));
+    const Result<> opened = rig.control.setCommand(QStringLiteral("open"));
+    QVERIFY2(opened.ok(), qPrintable(opened.reason()));
 
     playAll(rig);
     QVERIFY(!rig.control.isPlaying());
@@ -135,10 +135,9 @@ void tst_FuzzFinds::fuzzInput_opensPlaysToEndAndSaves()
 {
     QFETCH(QString, path);
     Rig rig;
-    const QString problem = rig.control.openProblem(path);
+    const QString problem = rig.control.canOpen(path).reason();
     rig.control.setFileName(path);
-    rig.control.setCommand(QStringLiteral("open"));
-    QCOMPARE(rig.control.lastError(), problem);
+    QCOMPARE(rig.control.setCommand(QStringLiteral("open")).reason(), problem);
     if (!problem.isEmpty())
         return; // refused cleanly, which is all a damaged file may ask
 
@@ -148,12 +147,12 @@ void tst_FuzzFinds::fuzzInput_opensPlaysToEndAndSaves()
 
     const QString saved = m_dir->filePath(QStringLiteral("saved.wav"));
     rig.control.setFileName(saved);
-    rig.control.setCommand(QStringLiteral("save"));
-    QVERIFY2(rig.control.lastError().isEmpty(), qPrintable(rig.control.lastError()));
+    const Result<> written = rig.control.setCommand(QStringLiteral("save"));
+    QVERIFY2(written.ok(), qPrintable(written.reason()));
     Rig again;
     again.control.setFileName(saved);
-    again.control.setCommand(QStringLiteral("open"));
-    QVERIFY2(again.control.lastError().isEmpty(), qPrintable(again.control.lastError()));
+    const Result<> reopened = again.control.setCommand(QStringLiteral("open"));
+    QVERIFY2(reopened.ok(), qPrintable(reopened.reason()));
     QCOMPARE(again.control.lengthFrames(), rig.control.lengthFrames());
 }
 

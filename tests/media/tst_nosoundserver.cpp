@@ -1,6 +1,6 @@
 #include "support/WavFixture.h"
 
-#include "recorder/WaveMediaControl.h"
+#include "media/WaveMediaControl.h"
 
 #include <QMediaDevices>
 #include <QTemporaryDir>
@@ -30,10 +30,8 @@ void tst_NoSoundServer::record_failsWithReason()
 {
     WaveMediaControl control;
     control.setFileName("new");
-    control.setCommand("open");
-    QCOMPARE(control.lastError(), QString());
-    control.setCommand("record");
-    QCOMPARE(control.lastError(), QStringLiteral(u"无法连接声音服务器"));
+    QCOMPARE(control.setCommand("open").reason(), QString());
+    QCOMPARE(control.setCommand("record").reason(), QStringLiteral(u"无法连接声音服务器"));
     QVERIFY(!control.isRecording());
     QCOMPARE(control.Length(), 0);
 }
@@ -47,8 +45,7 @@ void tst_NoSoundServer::play_failsWithReason()
     WaveMediaControl control;
     control.setFileName(file);
     control.setCommand("open");
-    control.setCommand("play");
-    QCOMPARE(control.lastError(), QStringLiteral(u"无法连接声音服务器"));
+    QCOMPARE(control.setCommand("play").reason(), QStringLiteral(u"无法连接声音服务器"));
     QVERIFY(!control.isPlaying());
     QCOMPARE(control.Position(), 0);
 }

@@ -1,7 +1,8 @@
-#include "recorder/WaveMediaControl.h"
+#include "media/WaveMediaControl.h"
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -89,8 +90,7 @@ void tst_RealAudio::initTestCase()
     WaveMediaControl control;
     control.setFileName("new");
     control.setCommand("open");
-    control.setCommand("record");
-    QCOMPARE(control.lastError(), QString());
+    QCOMPARE(control.setCommand("record").reason(), QString());
     QTRY_VERIFY_WITH_TIMEOUT(control.lengthFrames() > 4410, 15000);
 }
 
@@ -99,16 +99,14 @@ bool tst_RealAudio::recordTwoSeconds(const QString &path)
     WaveMediaControl control;
     control.setFileName("new");
     control.setCommand("open");
-    control.setCommand("record");
-    if (!control.lastError().isEmpty()) {
-        qWarning() << control.lastError();
+    if (const Result<> recording = control.setCommand("record"); !recording.ok()) {
+        qWarning() << recording.reason();
         return false;
     }
     QTest::qWait(2000);
     control.setCommand("stop");
     control.setFileName(path);
-    control.setCommand("save");
-    return control.lastError().isEmpty();
+    return control.setCommand("save").reason().isEmpty();
 }
 
 void tst_RealAudio::record_twoSeconds_savesTheTone()
@@ -143,10 +141,10 @@ void tst_RealAudio::play_letsTheWholeRecordingOut()
     control.setFileName(file);
     control.setCommand("open");
     control.setCommand("prev");
-    control.setCommand("play");
-    QCOMPARE(control.lastError(), QString());
+    QSignalSpy brokeOff(&control, &MediaControl::brokeOff);
+    QCOMPARE(control.setCommand("play").reason(), QString());
     QTRY_VERIFY_WITH_TIMEOUT(!control.isPlaying(), 10000);
-    QCOMPARE(control.lastError(), QString());
+    QCOMPARE(brokeOff.count(), 0);
     QCOMPARE(control.Position(), control.Length());
     QTest::qWait(1000);
     parec.terminate();

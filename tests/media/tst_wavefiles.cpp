@@ -3,7 +3,7 @@
 #include "support/SyntheticAudioOutput.h"
 #include "support/WavFixture.h"
 
-#include "recorder/WaveMediaControl.h"
+#include "media/WaveMediaControl.h"
 
 #include <QDir>
 #include <QFile>
@@ -175,8 +175,7 @@ void tst_WaveFiles::roundTrip_keepsEverySample()
 
     auto control = makeControl();
     control->setFileName(source);
-    control->setCommand("open");
-    QCOMPARE(control->lastError(), QString());
+    QCOMPARE(control->setCommand("open").reason(), QString());
     QCOMPARE(control->lengthFrames(), reference.frames());
     QCOMPARE(control->Length(), qint32(reference.frames() * 1000 / rate));
 
@@ -184,15 +183,12 @@ void tst_WaveFiles::roundTrip_keepsEverySample()
     const QString first = path("first.wav");
     const QString second = path("second.wav");
     control->setFileName(first);
-    control->setCommand("save");
-    QCOMPARE(control->lastError(), QString());
+    QCOMPARE(control->setCommand("save").reason(), QString());
     control->setCommand("close");
     control->setFileName(first);
-    control->setCommand("open");
-    QCOMPARE(control->lastError(), QString());
+    QCOMPARE(control->setCommand("open").reason(), QString());
     control->setFileName(second);
-    control->setCommand("save");
-    QCOMPARE(control->lastError(), QString());
+    QCOMPARE(control->setCommand("save").reason(), QString());
 
     for (const QString &saved : {first, second}) {
         const QByteArray head = fileBytes(saved).left(12);
@@ -273,14 +269,13 @@ void tst_WaveFiles::open_refusesMalformedFile()
     control->setFileName("new");
     control->setCommand("open");
     const qint16 id = control->DeviceID();
-    const QString problem = control->openProblem(bad);
+    const QString problem = control->canOpen(bad).reason();
     QVERIFY(!problem.isEmpty());
     QVERIFY2(problem.contains(reasonPart), qPrintable(problem));
 
     // a refused open leaves what was open as it was
     control->setFileName(bad);
-    control->setCommand("open");
-    QCOMPARE(control->lastError(), problem);
+    QCOMPARE(control->setCommand("open").reason(), problem);
     QCOMPARE(control->DeviceID(), id);
     QCOMPARE(control->Length(), 0);
 }
@@ -307,8 +302,7 @@ void tst_WaveFiles::open_survivesCorruptedHeaders()
         const QString bad = path("corrupt.wav");
         QVERIFY(writeBytes(bad, bytes));
         control->setFileName(bad);
-        control->setCommand("open");
-        if (!control->lastError().isEmpty())
+        if (!control->setCommand("open").reason().isEmpty())
             continue;
         // whatever opened must also read to its end
         ++opened;
@@ -336,8 +330,7 @@ void tst_WaveFiles::save_fails_whenFolderIsMissing()
     control->setFileName("new");
     control->setCommand("open");
     control->setFileName(path(target));
-    control->setCommand("save");
-    QVERIFY(control->lastError().startsWith(QStringLiteral(u"无法保存文件：")));
+    QVERIFY(control->setCommand("save").reason().startsWith(QStringLiteral(u"无法保存文件：")));
     QCOMPARE(fileBytes(path("plain.txt")), QByteArray("hello"));
     QVERIFY(strays({"plain.txt"}).isEmpty());
     QVERIFY(QDir(path("sub")).isEmpty());
@@ -356,8 +349,7 @@ void tst_WaveFiles::save_fails_whenFolderIsReadOnly()
     control->setFileName("new");
     control->setCommand("open");
     control->setFileName(folder + "/x.wav");
-    control->setCommand("save");
-    QVERIFY(control->lastError().startsWith(QStringLiteral(u"无法保存文件：")));
+    QVERIFY(control->setCommand("save").reason().startsWith(QStringLiteral(u"无法保存文件：")));
     QVERIFY(QDir(folder).isEmpty());
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -377,14 +369,14 @@ void tst_WaveFiles::save_keepsOldFile_whenDiskIsFull()
 
     auto control = makeControl();
     control->setFileName(source);
-    control->setCommand("open");
-    QCOMPARE(control->lastError(), QString());
+    QCOMPARE(control->setCommand("open").reason(), QString());
+    Result<> saved;
     {
         const FileSizeLimit full(100 * 1024);
         control->setFileName(target);
-        control->setCommand("save");
+        saved = control->setCommand("save");
     }
-    QCOMPARE(control->lastError(), QStringLiteral(u"无法保存文件：磁盘已满"));
+    QCOMPARE(saved.reason(), QStringLiteral(u"无法保存文件：磁盘已满"));
     QCOMPARE(fileBytes(target), old);
     QVERIFY(strays({"target.wav", "big.wav"}).isEmpty());
 }
@@ -402,14 +394,12 @@ void tst_WaveFiles::save_overTheOpenFile_keepsItReadable()
     auto control = makeControl();
     control->setFileName(file);
     control->setCommand("open");
-    control->setCommand("save");
-    QCOMPARE(control->lastError(), QString());
+    QCOMPARE(control->setCommand("save").reason(), QString());
     QVERIFY(WavFixture::read(file).ints == reference.ints);
 
     // the open waveform still reads the file it opened, now replaced on disk
     control->setFileName(path("copy.wav"));
-    control->setCommand("save");
-    QCOMPARE(control->lastError(), QString());
+    QCOMPARE(control->setCommand("save").reason(), QString());
     QVERIFY(WavFixture::read(path("copy.wav")).ints == reference.ints);
     QVERIFY(strays({"take.wav", "copy.wav"}).isEmpty());
 }
@@ -438,11 +428,9 @@ void tst_WaveFiles::save_writesRf64_pastFourGiB()
 
     auto control = makeControl();
     control->setFileName(source);
-    control->setCommand("open");
-    QCOMPARE(control->lastError(), QString());
+    QCOMPARE(control->setCommand("open").reason(), QString());
     control->setFileName(path("long.wav"));
-    control->setCommand("save");
-    QCOMPARE(control->lastError(), QString());
+    QCOMPARE(control->setCommand("save").reason(), QString());
     control->setCommand("close");
 
     QFile saved(path("long.wav"));

@@ -3,7 +3,7 @@
 #include "support/SyntheticAudioOutput.h"
 #include "support/WavFixture.h"
 
-#include "recorder/WaveMediaControl.h"
+#include "media/WaveMediaControl.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -96,12 +96,11 @@ void tst_WaveMediaControl::init()
 void tst_WaveMediaControl::newRecording_isEmptyAndNumbered()
 {
     QCOMPARE(m_control->DeviceID(), qint16(0));
-    m_control->setCommand("close"); // nothing open: nothing happens
-    QCOMPARE(m_control->lastError(), QString());
+    // nothing open: nothing happens
+    QCOMPARE(m_control->setCommand("close").reason(), QString());
 
     m_control->setFileName("new");
-    m_control->setCommand("open");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("open").reason(), QString());
     const qint16 first = m_control->DeviceID();
     QVERIFY(first > 0);
     QCOMPARE(m_control->Position(), 0);
@@ -131,22 +130,19 @@ void tst_WaveMediaControl::commands_changeNothing_withoutOpenDevice()
 {
     QFETCH(QString, command);
     QFETCH(QString, reason);
-    m_control->setCommand(command);
-    QCOMPARE(m_control->lastError(), reason);
+    QCOMPARE(m_control->setCommand(command).reason(), reason);
     QCOMPARE(m_control->DeviceID(), qint16(0));
     QVERIFY(!m_control->isRecording());
     QVERIFY(!m_input->isRunning());
     // the next command that works clears the reason
-    m_control->setCommand("close");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("close").reason(), QString());
 }
 
 void tst_WaveMediaControl::record_keepsEveryCapturedSample()
 {
     m_control->setFileName("new");
     m_control->setCommand("open");
-    m_control->setCommand("record");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("record").reason(), QString());
     QCOMPARE(m_input->format().sampleRate(), 44100);
     QCOMPARE(m_input->format().channelCount(), 2);
     QCOMPARE(m_input->format().sampleFormat(), QAudioFormat::Int16);
@@ -161,8 +157,7 @@ void tst_WaveMediaControl::record_keepsEveryCapturedSample()
     QCOMPARE(m_control->Length(), 1000);
 
     m_control->setFileName(path("take.wav"));
-    m_control->setCommand("save");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("save").reason(), QString());
     const WavFixture::Samples saved = WavFixture::read(path("take.wav"));
     QCOMPARE(saved.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     QVERIFY(saved.ints == widened(samples));
@@ -219,8 +214,7 @@ void tst_WaveMediaControl::record_insertsAtPosition_inOpenedFile()
     QCOMPARE(m_control->lengthFrames(), qint64(10000 + 777));
 
     m_control->setFileName(path("edited.wav"));
-    m_control->setCommand("save");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("save").reason(), QString());
     WavFixture::Samples expected = WavFixture::slice(base, 0, 4321);
     WavFixture::Samples middle = base;
     middle.ints.assign(inserted.begin(), inserted.end());
@@ -263,12 +257,10 @@ void tst_WaveMediaControl::record_changesNothing_whenInputCannotStart()
     m_control->setFileName("new");
     m_control->setCommand("open");
     m_input->failNextStart(QStringLiteral(u"没有可用的录音设备"));
-    m_control->setCommand("record");
-    QCOMPARE(m_control->lastError(), QStringLiteral(u"没有可用的录音设备"));
+    QCOMPARE(m_control->setCommand("record").reason(), QStringLiteral(u"没有可用的录音设备"));
     QVERIFY(!m_control->isRecording());
     QCOMPARE(m_control->Length(), 0);
-    m_control->setCommand("record");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("record").reason(), QString());
     QVERIFY(m_control->isRecording());
 }
 
@@ -278,18 +270,17 @@ void tst_WaveMediaControl::record_keepsCapturedAudio_whenServerIsLost()
     m_control->setFileName("new");
     m_control->setCommand("open");
     m_control->setCommand("record");
+    QSignalSpy brokeOff(m_control.get(), &MediaControl::brokeOff);
     m_input->push(bytesOf(ramp16(2205, 2, 3)));
     m_input->breakOff(lost);
     QVERIFY(!m_control->isRecording());
-    QCOMPARE(m_control->lastError(), lost);
+    QCOMPARE(brokeOff, QList<QVariantList>{{lost}});
     QCOMPARE(m_control->lengthFrames(), qint64(2205));
     QCOMPARE(m_control->positionFrames(), qint64(2205));
 
     // the window's Stop finds nothing left to stop and hears why
-    m_control->setCommand("stop");
-    QCOMPARE(m_control->lastError(), lost);
-    m_control->setCommand("prev");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("stop").reason(), lost);
+    QCOMPARE(m_control->setCommand("prev").reason(), QString());
     QCOMPARE(m_control->lengthFrames(), qint64(2205));
 }
 
@@ -298,20 +289,20 @@ void tst_WaveMediaControl::record_stopsWithReason_whenDiskIsFull()
     m_control->setFileName("new");
     m_control->setCommand("open");
     m_control->setCommand("record");
+    QSignalSpy brokeOff(m_control.get(), &MediaControl::brokeOff);
     const auto samples = ramp16(44100, 2, 4);
     {
         const FileSizeLimit full(64 * 1024);
         m_input->push(bytesOf(samples));
     }
     QTRY_VERIFY(!m_control->isRecording());
-    QCOMPARE(m_control->lastError(), QStringLiteral(u"磁盘已满，录音已停止"));
+    QCOMPARE(brokeOff, QList<QVariantList>{{QStringLiteral(u"磁盘已满，录音已停止")}});
     const qint64 kept = m_control->lengthFrames();
     QVERIFY(kept > 0);
     QVERIFY(kept <= 64 * 1024 / 4);
 
     m_control->setFileName(path("take.wav"));
-    m_control->setCommand("save");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("save").reason(), QString());
     std::vector<qint16> prefix(samples.begin(), samples.begin() + kept * 2);
     QVERIFY(WavFixture::read(path("take.wav")).ints == widened(prefix));
 }
@@ -324,8 +315,7 @@ void tst_WaveMediaControl::save_whileRecording_writesWhatWasCaptured()
     const auto first = ramp16(22050, 2, 5);
     m_input->push(bytesOf(first));
     m_control->setFileName(path("partial.wav"));
-    m_control->setCommand("save");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("save").reason(), QString());
     QVERIFY(m_control->isRecording());
     m_input->push(bytesOf(ramp16(100, 2, 6)));
     m_control->setCommand("stop");
@@ -340,8 +330,7 @@ void tst_WaveMediaControl::play_drainsToTheEnd()
     QVERIFY(WavFixture::write(path("tone.wav"), WavFixture::signal(format, 44100, 2, 44100)));
     m_control->setFileName(path("tone.wav"));
     m_control->setCommand("open");
-    m_control->setCommand("play");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("play").reason(), QString());
     QVERIFY(m_control->isPlaying());
     while (m_output->isRunning()) {
         m_output->pull(17640);
@@ -356,8 +345,7 @@ void tst_WaveMediaControl::play_drainsToTheEnd()
     QVERIFY(widened(heard) == WavFixture::read(path("tone.wav")).ints);
 
     // at the end there is nothing to play: play succeeds and Position stays at Length
-    m_control->setCommand("play");
-    QCOMPARE(m_control->lastError(), QString());
+    QCOMPARE(m_control->setCommand("play").reason(), QString());
     QCOMPARE(m_control->Position(), m_control->Length());
 }
 
@@ -369,10 +357,11 @@ void tst_WaveMediaControl::play_reportsWhereItBrokeOff_whenServerIsLost()
     m_control->setFileName(path("tone.wav"));
     m_control->setCommand("open");
     m_control->setCommand("play");
+    QSignalSpy brokeOff(m_control.get(), &MediaControl::brokeOff);
     m_output->pull(2000 * 2);
     m_output->breakOff(lost);
     QVERIFY(!m_control->isPlaying());
-    QCOMPARE(m_control->lastError(), lost);
+    QCOMPARE(brokeOff, QList<QVariantList>{{lost}});
     QCOMPARE(m_control->positionFrames(), qint64(2000));
     QCOMPARE(m_control->Length(), 1000);
 }

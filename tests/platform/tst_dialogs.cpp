@@ -1,6 +1,6 @@
+#include "core/TapewrenError.h"
 #include "platform/QtCommonDialog.h"
 #include "platform/QtMessageBox.h"
-#include "window/TapewrenError.h"
 
 #include <QApplication>
 #include <QFileDialog>

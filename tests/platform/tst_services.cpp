@@ -1,4 +1,3 @@
-#include "DeviceChoiceMediaControl.h"
 #include "platform/DesktopLauncher.h"
 #include "platform/QtCommonDialog.h"
 #include "platform/QtMessageBox.h"
@@ -52,7 +51,7 @@ void ServicesTest::startDetached_passesArgumentsWithoutShell()
     // A shell would split this at the blank and the semicolon and run the substitution.
     const QString name = dir.filePath(QStringLiteral("a b;$(echo c) 录音.txt"));
     DesktopLauncher launcher;
-    QVERIFY(launcher.startDetached(QStringLiteral("touch"), {name}));
+    QVERIFY(launcher.startDetached(QStringLiteral("touch"), {name}).ok());
     QTRY_VERIFY(QFileInfo::exists(name));
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QFileInfo(name).fileName()});
 }
@@ -60,20 +59,19 @@ void ServicesTest::startDetached_passesArgumentsWithoutShell()
 void ServicesTest::launcher_returnsFalse_whenNothingCanBeStarted()
 {
     DesktopLauncher launcher;
-    QVERIFY(!launcher.startDetached(QStringLiteral("/nonexistent/tapewren-no-such-program"), {}));
-    QVERIFY(!launcher.startDetached(QString(), {}));
-    QVERIFY(!launcher.openUrl(QString()));
-    QVERIFY(!launcher.openUrl(QStringLiteral("not an address")));
+    QVERIFY(!launcher.startDetached(QStringLiteral("/nonexistent/tapewren-no-such-program"), {})
+                     .ok());
+    QVERIFY(!launcher.startDetached(QString(), {}).ok());
+    QVERIFY(!launcher.openUrl(QString()).ok());
+    QVERIFY(!launcher.openUrl(QStringLiteral("not an address")).ok());
 }
 
 void ServicesTest::realPlatform_providesEveryService()
 {
-    DeviceChoiceMediaControl media;
-    RealPlatform platform(media);
+    RealPlatform platform;
     Platform &services = platform.services();
     QVERIFY(services.cdg && services.messageBox && services.clock && services.programEnd
-            && services.launcher && services.programFolder && services.instanceGuard
-            && services.waveDevice);
+            && services.launcher && services.programFolder && services.instanceGuard);
     QCOMPARE(static_cast<CommonDialog *>(&platform.commonDialog()), services.cdg.get());
     QCOMPARE(static_cast<MessageBox *>(&platform.messageBox()), services.messageBox.get());
     QCOMPARE(services.programFolder->path(), QCoreApplication::applicationDirPath());

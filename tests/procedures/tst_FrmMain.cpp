@@ -1,8 +1,9 @@
+#include "ButtonStates.h"
 #include "FakeMediaControl.h"
 #include "FakePlatform.h"
 
+#include "app/FrmMain.h"
 #include "recorder/RecorderController.h"
-#include "window/FrmMain.h"
 #include "window/PictureBox.h"
 
 #include <QFile>
@@ -18,7 +19,7 @@ const QString Title = QStringLiteral("Tapewren音频录音机");
 struct WindowRig
 {
     WindowRig()
-        : frmMain(fakes.platform, media)
+        : frmMain(fakes.platform, media, fakes.waveDevice)
         , ui(frmMain.controls())
     {
         fakes.programFolder.folder = folder.path();
@@ -31,13 +32,7 @@ struct WindowRig
         file.write(bytes);
     }
 
-    QString buttons() const
-    {
-        QStringList states;
-        for (const QPushButton *b : {ui.cmdNew, ui.cmdRecord, ui.cmdPlay, ui.cmdStop, ui.cmdSave})
-            states << (b->isEnabled() ? QStringLiteral("1") : QStringLiteral("0"));
-        return states.join(QLatin1Char(' '));
-    }
+    QString buttons() const { return buttonStates(ui); }
 
     QTemporaryDir folder;
     FakePlatform fakes;

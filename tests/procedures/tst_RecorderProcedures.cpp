@@ -1,7 +1,7 @@
 #include "RecorderRig.h"
 
+#include "core/TapewrenError.h"
 #include "recorder/RecordingClock.h"
-#include "window/TapewrenError.h"
 
 #include <QTest>
 

@@ -1,6 +1,6 @@
 #include "FakeMediaControl.h"
 
-#include "window/TapewrenError.h"
+#include "core/TapewrenError.h"
 
 void FakeMediaControl::use(const QString &call) const
 {
@@ -9,10 +9,12 @@ void FakeMediaControl::use(const QString &call) const
         throw TapewrenError(380, QStringLiteral("无效的属性值：%1").arg(call));
 }
 
-void FakeMediaControl::setCommand(const QString &command)
+Result<> FakeMediaControl::setCommand(const QString &command)
 {
     use(QStringLiteral("Command ") + command);
-    m_lastError = refusing.value(command);
+    if (refusing.contains(command))
+        return Failure(refusing.value(command));
+    return {};
 }
 
 void FakeMediaControl::setFileName(const QString &fileName)
@@ -38,7 +40,9 @@ qint32 FakeMediaControl::Length() const
     return length;
 }
 
-QString FakeMediaControl::openProblem(const QString &path) const
+Result<> FakeMediaControl::canOpen(const QString &path) const
 {
-    return badFiles.value(path);
+    if (badFiles.contains(path))
+        return Failure(badFiles.value(path));
+    return {};
 }

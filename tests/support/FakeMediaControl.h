@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recorder/MediaControl.h"
+#include "media/MediaControl.h"
 
 #include <QHash>
 #include <QSet>
@@ -13,19 +13,18 @@ class FakeMediaControl : public MediaControl
     Q_OBJECT
 
 public:
-    void setCommand(const QString &command) override;
+    Result<> setCommand(const QString &command) override;
     void setFileName(const QString &fileName) override;
     qint16 DeviceID() const override;
     qint32 Position() const override;
     qint32 Length() const override;
-    QString lastError() const override { return m_lastError; }
-    QString openProblem(const QString &path) const override;
+    Result<> canOpen(const QString &path) const override;
     void selectDevices(const QAudioDevice &, const QAudioDevice &) override { ++devicesSelected; }
 
     mutable QStringList calls;
     QSet<QString> raising;            // e.g. "Command stop", "DeviceID", "Position"
-    QHash<QString, QString> refusing; // command -> reason kept in lastError()
-    QHash<QString, QString> badFiles; // path -> reason given by openProblem()
+    QHash<QString, QString> refusing; // command -> the reason its result gives
+    QHash<QString, QString> badFiles; // path -> the reason canOpen() gives
     qint16 deviceId = 1;
     qint32 position = 0;
     qint32 length = 0;
@@ -33,6 +32,4 @@ public:
 
 private:
     void use(const QString &call) const;
-
-    QString m_lastError;
 };

@@ -1,6 +1,6 @@
 #include "FakePlatform.h"
 
-#include "window/TapewrenError.h"
+#include "core/TapewrenError.h"
 
 void FakeCommonDialog::setFilter(const QString &value)
 {
@@ -61,16 +61,20 @@ void FakeProgramEnd::end()
     throw ProgramEnded{};
 }
 
-bool FakeLauncher::openUrl(const QString &address)
+Result<> FakeLauncher::openUrl(const QString &address)
 {
     urls << address;
-    return works;
+    if (!works)
+        return Failure(QStringLiteral("无法打开网页"));
+    return {};
 }
 
-bool FakeLauncher::startDetached(const QString &program, const QStringList &arguments)
+Result<> FakeLauncher::startDetached(const QString &program, const QStringList &arguments)
 {
     started << (QStringList{program} + arguments);
-    return works;
+    if (!works)
+        return Failure(QStringLiteral("无法启动程序"));
+    return {};
 }
 
 Flag FakeInstanceGuard::PrevInstance()
@@ -110,5 +114,4 @@ FakePlatform::FakePlatform()
     , launcher(install<FakeLauncher>(platform.launcher))
     , programFolder(install<FakeProgramFolder>(platform.programFolder))
     , instanceGuard(install<FakeInstanceGuard>(platform.instanceGuard))
-    , waveDevice(install<FakeWaveDevice>(platform.waveDevice))
 {}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "media/WaveDevice.h"
 #include "platform/Platform.h"
 
 #include <QList>
@@ -69,8 +70,8 @@ public:
 class FakeLauncher : public Launcher
 {
 public:
-    bool openUrl(const QString &address) override;
-    bool startDetached(const QString &program, const QStringList &arguments) override;
+    Result<> openUrl(const QString &address) override;
+    Result<> startDetached(const QString &program, const QStringList &arguments) override;
     QStringList urls;
     QList<QStringList> started; // program first, then its arguments
     bool works = true;
@@ -100,7 +101,8 @@ public:
     QList<qint16> calls;
 };
 
-// A Platform made of fakes, with typed access to each for scripting and checking.
+// A Platform made of fakes, with typed access to each for scripting and checking, and a fake
+// wave device set-up call beside it.
 struct FakePlatform
 {
     FakePlatform();
@@ -113,5 +115,5 @@ struct FakePlatform
     FakeLauncher &launcher;
     FakeProgramFolder &programFolder;
     FakeInstanceGuard &instanceGuard;
-    FakeWaveDevice &waveDevice;
+    FakeWaveDevice waveDevice;
 };

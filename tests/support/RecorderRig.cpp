@@ -1,5 +1,7 @@
 #include "RecorderRig.h"
 
+#include "ButtonStates.h"
+
 namespace {
 RecorderControls controlsOf(RecorderRig &rig)
 {
@@ -42,10 +44,7 @@ QList<QPushButton *> RecorderRig::recorderButtons() const
 
 QString RecorderRig::buttons() const
 {
-    QStringList states;
-    for (const QPushButton *button : recorderButtons())
-        states << (button->isEnabled() ? QStringLiteral("1") : QStringLiteral("0"));
-    return states.join(QLatin1Char(' '));
+    return buttonStates({cmdNew, cmdRecord, cmdPlay, cmdStop, cmdSave});
 }
 
 void RecorderRig::setButtons(const QString &pattern)

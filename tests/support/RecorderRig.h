@@ -15,8 +15,7 @@ struct RecorderRig
 {
     RecorderRig();
 
-    // "N R P S V": 1 for an enabled button, 0 for a disabled one, in the order New, Record, Play,
-    // Stop, Save.
+    // "N R P S V", as buttonStates() gives it.
     QString buttons() const;
     void setButtons(const QString &pattern);
 

@@ -2,10 +2,10 @@
 
 #include <QIODevice>
 
-QString SyntheticAudioInput::start(const QAudioFormat &format, QIODevice *sink)
+Result<> SyntheticAudioInput::start(const QAudioFormat &format, QIODevice *sink)
 {
     if (!m_startFailure.isEmpty())
-        return std::exchange(m_startFailure, QString());
+        return Failure(std::exchange(m_startFailure, QString()));
     m_format = format;
     m_sink = sink;
     return {};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recorder/AudioInput.h"
+#include "media/AudioInput.h"
 
 #include <QAudioFormat>
 #include <QByteArray>
@@ -17,7 +17,7 @@ public:
     using AudioInput::AudioInput;
 
     void setDevice(const QAudioDevice &) override {}
-    QString start(const QAudioFormat &format, QIODevice *sink) override;
+    Result<> start(const QAudioFormat &format, QIODevice *sink) override;
     void stop() override;
 
     // The reason the next start fails with; empty to let it succeed.

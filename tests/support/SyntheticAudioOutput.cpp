@@ -2,7 +2,7 @@
 
 #include <QIODevice>
 
-QString SyntheticAudioOutput::start(const QAudioFormat &format, QIODevice *source)
+Result<> SyntheticAudioOutput::start(const QAudioFormat &format, QIODevice *source)
 {
     m_format = format;
     m_source = source;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "recorder/AudioOutput.h"
+#include "media/AudioOutput.h"
 
 #include <QAudioFormat>
 #include <QByteArray>
@@ -17,7 +17,7 @@ public:
     using AudioOutput::AudioOutput;
 
     void setDevice(const QAudioDevice &) override {}
-    QString start(const QAudioFormat &format, QIODevice *source) override;
+    Result<> start(const QAudioFormat &format, QIODevice *source) override;
     void stop() override;
     qint64 processedUSecs() const override;
 

@@ -1,4 +1,4 @@
-#include "window/Twips.h"
+#include "core/Twips.h"
 
 #include <QtTest>
 

@@ -1,0 +1,74 @@
+#pragma once
+
+#include "app/Skin.h"
+#include "window/FrmMainUi.h"
+
+#include <QWidget>
+
+#include <memory>
+
+class ApplicationFrame;
+class Links;
+class MediaControl;
+class RecorderController;
+class SkinLoader;
+class WaveDevice;
+struct Platform;
+
+// The main window frmMain with its event handlers: the composition of the controls, the
+// recorder procedures, the links and the start-up and exit frame. Handlers are connected from
+// its creation; the recorder and exit buttons' handlers hold one statement each, the call of
+// their procedure. An error that leaves one of those handlers is reported with its number and
+// description, and then the program ends.
+class FrmMain : public QWidget
+{
+    Q_OBJECT
+
+public:
+    FrmMain(Platform &platform,
+            MediaControl &MMCRecord,
+            WaveDevice &waveDevice,
+            QWidget *parent = nullptr);
+    ~FrmMain() override;
+
+    const FrmMainUi &controls() const { return ui; }
+    RecorderController &recorder() { return *m_recorder; }
+    const Skin &skin() const { return Skin1; }
+
+    void Form_Load();
+    void Form_Unload(qint16 &Cancel);
+    void cmdNew_Click();
+    void cmdRecord_Click();
+    void cmdStop_Click();
+    void cmdPlay_Click();
+    void cmdSave_Click();
+    void cmdOpen_Click();
+    void cmdHelp_Click();
+    void cmdExit_Click();
+    void cmdSetRecord_Click();
+    void cmdMp3Conv_Click();
+    void cmdTuLing_Click(); // opens the maker's ringtones page; also the last step of a save
+    void cmdTV_Click();
+    void picOrbanet_Click();
+    void picZZ_Click(); // the expander: grows the window once
+    void TimerBar_Timer();
+    void MMCRecord_StatusUpdate(); // the media control's once-a-second report
+
+    // How the window delivers an event to a handler that traps nothing.
+    void deliver(void (FrmMain::*handler)());
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void connectHandlers();
+
+    FrmMainUi ui;
+    Platform &m_platform;
+    MediaControl &MMCRecord;
+    Skin Skin1;
+    std::unique_ptr<Links> m_links;
+    std::unique_ptr<RecorderController> m_recorder;
+    std::unique_ptr<SkinLoader> m_skinLoader;
+    std::unique_ptr<ApplicationFrame> m_frame;
+};

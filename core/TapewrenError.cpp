@@ -1,0 +1,7 @@
+#include "core/TapewrenError.h"
+
+TapewrenError::TapewrenError(int number, QString description)
+    : m_number(number)
+    , m_description(std::move(description))
+    , m_what(m_description.toUtf8())
+{}

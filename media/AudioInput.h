@@ -1,0 +1,29 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QObject>
+#include <QString>
+
+class QAudioDevice;
+class QAudioFormat;
+class QIODevice;
+
+// Where captured sound comes from: the sound server, or a test's synthetic input.
+class AudioInput : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // The device later captures use; a null device means the system default.
+    virtual void setDevice(const QAudioDevice &device) = 0;
+    // Starts writing captured audio in format to sink (open for writing).
+    virtual Result<> start(const QAudioFormat &format, QIODevice *sink) = 0;
+    virtual void stop() = 0;
+
+signals:
+    // The capture ended by itself: the server went away or the device was lost.
+    void failed(const QString &reason);
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QObject>
+#include <QString>
+
+class QAudioDevice;
+class QAudioFormat;
+class QIODevice;
+
+// Where played sound goes: the sound server, or a test's synthetic output.
+class AudioOutput : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    // The device later playbacks use; a null device means the system default.
+    virtual void setDevice(const QAudioDevice &device) = 0;
+    // Starts pulling audio in format from source.
+    virtual Result<> start(const QAudioFormat &format, QIODevice *source) = 0;
+    virtual void stop() = 0;
+    // Microseconds of audio played since start.
+    virtual qint64 processedUSecs() const = 0;
+
+signals:
+    // The source ran dry; what is still buffered has yet to be heard.
+    void idle();
+    // The playback ended by itself: the server went away or the device was lost.
+    void failed(const QString &reason);
+};

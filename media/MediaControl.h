@@ -1,0 +1,44 @@
+#pragma once
+
+#include "core/Result.h"
+
+#include <QObject>
+#include <QString>
+
+class QAudioDevice;
+
+// The media control the window calls MMCRecord: it owns the open wave-audio device and the
+// recording. Commands ("close", "open", "record", "stop", "prev", "play", "save") are carried out
+// at once. A command the device cannot carry out changes nothing and raises nothing; its result
+// says why, in Chinese.
+class MediaControl : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    virtual Result<> setCommand(const QString &command) = 0;
+    // The element the next "open" or "save" uses: "new" or a file path.
+    virtual void setFileName(const QString &fileName) = 0;
+
+    // Small positive number, new for each "open"; 0 when closed.
+    virtual qint16 DeviceID() const = 0;
+    // Milliseconds.
+    virtual qint32 Position() const = 0;
+    virtual qint32 Length() const = 0;
+
+    virtual int UpdateInterval() const { return 1000; }
+    virtual QString DeviceType() const { return QStringLiteral("WaveAudio"); }
+
+    // Whether path can be opened as sound, without touching what is open now.
+    virtual Result<> canOpen(const QString &path) const = 0;
+
+    // The devices "record" and "play" use from now on; a null device means the system default.
+    virtual void selectDevices(const QAudioDevice &input, const QAudioDevice &output) = 0;
+
+signals:
+    void StatusUpdate();
+    // A recording or playback ended by itself (disk full, sound server gone, device lost).
+    void brokeOff(const QString &reason);
+};

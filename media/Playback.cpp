@@ -1,0 +1,90 @@
+#include "media/Playback.h"
+
+#include "media/AudioOutput.h"
+#include "media/Waveform.h"
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr auto pollInterval = 20ms;
+// How long the sink may keep sound buffered after the last frame went in; past this it is
+// taken as heard even when the sink's clock lags.
+constexpr qint64 drainLimitMs = 700;
+
+} // namespace
+
+Playback::Playback(AudioOutput &output, QObject *parent)
+    : QObject(parent)
+    , m_output(output)
+{
+    m_pollTimer.setInterval(pollInterval);
+    connect(&m_pollTimer, &QTimer::timeout, this, &Playback::poll);
+    connect(&m_output, &AudioOutput::idle, this, &Playback::poll);
+    connect(&m_output, &AudioOutput::failed, this, &Playback::onFailed);
+}
+
+Playback::~Playback()
+{
+    stop();
+}
+
+Result<> Playback::start(Waveform &waveform, qint64 startFrame)
+{
+    stop();
+    m_format = waveform.format();
+    m_end = waveform.frames();
+    m_device.begin(waveform, startFrame);
+    if (Result<> started = m_output.start(m_format.audioFormat(), &m_device); !started.ok()) {
+        m_device.end();
+        return started;
+    }
+    m_playing = true;
+    m_drainClock.invalidate();
+    m_pollTimer.start();
+    return {};
+}
+
+void Playback::stop()
+{
+    if (!m_playing)
+        return;
+    m_playing = false;
+    m_pollTimer.stop();
+    m_output.stop();
+    m_device.end();
+}
+
+qint64 Playback::position() const
+{
+    if (!m_playing)
+        return m_end;
+    const qint64 heard = std::min(m_format.usToFrames(m_output.processedUSecs()),
+                                  m_device.framesRead());
+    return std::min(m_device.startFrame() + heard, m_end - 1);
+}
+
+void Playback::poll()
+{
+    if (!m_playing || m_device.startFrame() + m_device.framesRead() < m_end)
+        return;
+    if (!m_drainClock.isValid())
+        m_drainClock.start();
+    const qint64 handed = m_format.usToFrames(m_output.processedUSecs());
+    if (handed < m_device.framesRead() && m_drainClock.elapsed() < drainLimitMs)
+        return;
+    stop();
+    emit finished();
+}
+
+void Playback::onFailed(const QString &reason)
+{
+    if (!m_playing)
+        return;
+    const qint64 at = position();
+    stop();
+    m_end = at; // position() reports where it broke off
+    emit failed(reason);
+}

@@ -1,0 +1,93 @@
+#include "media/PulseWaveDevice.h"
+
+#include "core/TapewrenError.h"
+#include "media/MediaControl.h"
+#include "platform/PulseServerInfo.h"
+
+#include <QAudioDevice>
+#include <QList>
+#include <QMediaDevices>
+
+#include <chrono>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// Long enough for a busy local server, short enough that a dead one does not stall a New.
+constexpr auto serverTimeout = 1500ms;
+
+QAudioDevice deviceWithId(const QList<QAudioDevice> &devices, const QByteArray &id)
+{
+    if (id.isEmpty())
+        return {};
+    for (const QAudioDevice &device : devices) {
+        if (device.id() == id)
+            return device;
+    }
+    return {};
+}
+
+} // namespace
+
+PulseWaveDevice::PulseWaveDevice(MediaControl &mediaControl)
+    : m_mediaControl(mediaControl)
+{}
+
+quint32 PulseWaveDevice::setInputOutput(qint16 deviceId, quint32 wInput, quint32 wOutput)
+{
+    qint16 openId = 0;
+    try {
+        openId = m_mediaControl.DeviceID();
+    } catch (const TapewrenError &) {
+        return NoSuchDevice;
+    }
+    if (deviceId == 0 || deviceId != openId)
+        return NoSuchDevice;
+    // Only the defaults exist here; there is no numbered list of inputs and outputs.
+    if (wInput != 0)
+        return NoInputDevice;
+    if (wOutput != 0)
+        return NoOutputDevice;
+
+    const Result<PulseServerInfo> server = PulseServerInfo::query(serverTimeout);
+    if (!server.ok())
+        return SoundServerUnreachable;
+    // Qt flags no input as the default, so the server's own choice is matched by id.
+    const QAudioDevice input = deviceWithId(QMediaDevices::audioInputs(), server->defaultSource);
+    if (input.isNull())
+        return NoInputDevice;
+    const QAudioDevice output = deviceWithId(QMediaDevices::audioOutputs(), server->defaultSink);
+    if (output.isNull())
+        return NoOutputDevice;
+
+    m_mediaControl.selectDevices(input, output);
+    return Success;
+}
+
+QString PulseWaveDevice::errorText(quint32 code, int length) const
+{
+    QString text;
+    switch (code) {
+    case Success:
+        text = QStringLiteral("指定的命令已执行。");
+        break;
+    case NoSuchDevice:
+        text = QStringLiteral("无效的设备标识：该设备没有打开。请先新建或打开一个录音。");
+        break;
+    case SoundServerUnreachable:
+        text = QStringLiteral(
+                "无法连接声音服务器。请确认 PulseAudio 或 PipeWire 声音服务正在运行。");
+        break;
+    case NoOutputDevice:
+        text = QStringLiteral("找不到默认的波形输出设备。请在系统的声音设置中选择一个输出设备。");
+        break;
+    case NoInputDevice:
+        text = QStringLiteral("找不到默认的波形输入设备。请在系统的声音设置中选择一个录音设备。");
+        break;
+    default:
+        text = QStringLiteral("未知的波形音频设备错误（错误代码 %1）。").arg(code);
+        break;
+    }
+    return text.left(std::max(length, 0));
+}

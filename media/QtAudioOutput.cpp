@@ -1,0 +1,75 @@
+#include "media/QtAudioOutput.h"
+
+#include "media/MediaTexts.h"
+
+#include <QAudioSink>
+#include <QMediaDevices>
+
+QtAudioOutput::QtAudioOutput(QObject *parent)
+    : AudioOutput(parent)
+{}
+
+QtAudioOutput::~QtAudioOutput()
+{
+    stop();
+}
+
+void QtAudioOutput::setDevice(const QAudioDevice &device)
+{
+    m_device = device;
+}
+
+Result<> QtAudioOutput::start(const QAudioFormat &format, QIODevice *source)
+{
+    stop();
+    const QAudioDevice device = m_device.isNull() ? QMediaDevices::defaultAudioOutput() : m_device;
+    if (device.isNull()) {
+        // without a sound server Qt lists no device at all
+        return Failure(QMediaDevices::audioInputs().isEmpty() ? MediaTexts::noSoundServer()
+                                                              : MediaTexts::noOutputDevice());
+    }
+    if (!device.isFormatSupported(format))
+        return Failure(MediaTexts::formatNotSupported());
+
+    m_sink = std::make_unique<QAudioSink>(device, format);
+    connect(m_sink.get(), &QAudioSink::stateChanged, this, &QtAudioOutput::onStateChanged);
+    m_sink->start(source);
+    if (m_sink->error() != QAudio::NoError && m_sink->state() == QAudio::StoppedState) {
+        stop();
+        return Failure(MediaTexts::noSoundServer());
+    }
+    return {};
+}
+
+void QtAudioOutput::stop()
+{
+    if (!m_sink)
+        return;
+    m_sink->disconnect(this);
+    m_sink->stop();
+    m_sink.reset();
+}
+
+qint64 QtAudioOutput::processedUSecs() const
+{
+    return m_sink ? m_sink->processedUSecs() : 0;
+}
+
+void QtAudioOutput::onStateChanged(QAudio::State state)
+{
+    if (!m_sink)
+        return;
+    if (state == QAudio::IdleState) {
+        emit idle();
+    } else if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError) {
+        // let the sink finish its signal before anyone tears it down
+        QMetaObject::invokeMethod(
+                this,
+                [this] {
+                    if (m_sink && m_sink->error() != QAudio::NoError
+                        && m_sink->state() == QAudio::StoppedState)
+                        emit failed(MediaTexts::serverLostPlaying());
+                },
+                Qt::QueuedConnection);
+    }
+}

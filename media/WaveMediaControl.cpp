@@ -1,0 +1,247 @@
+#include "media/WaveMediaControl.h"
+
+#include "core/TapewrenError.h"
+#include "media/AudioInput.h"
+#include "media/AudioOutput.h"
+#include "media/MediaTexts.h"
+#include "media/QtAudioInput.h"
+#include "media/QtAudioOutput.h"
+#include "media/WaveSaver.h"
+#include "media/Waveform.h"
+
+#include <limits>
+
+namespace {
+
+// The number the untrapped-error report gives an overflow.
+constexpr int overflowError = 6;
+
+} // namespace
+
+WaveMediaControl::WaveMediaControl(QObject *parent)
+    : WaveMediaControl(std::make_unique<QtAudioInput>(), std::make_unique<QtAudioOutput>(), parent)
+{}
+
+WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
+                                   std::unique_ptr<AudioOutput> output,
+                                   QObject *parent)
+    : MediaControl(parent)
+    , m_input(std::move(input))
+    , m_output(std::move(output))
+    , m_playback(*m_output)
+{
+    m_statusTimer.setInterval(UpdateInterval());
+    connect(&m_statusTimer, &QTimer::timeout, this, &MediaControl::StatusUpdate);
+    connect(m_input.get(), &AudioInput::failed, this, &WaveMediaControl::onCaptureFailed);
+    connect(&m_capture, &CaptureDevice::failed, this, &WaveMediaControl::onCaptureFailed);
+    connect(&m_playback, &Playback::finished, this, &WaveMediaControl::onPlaybackFinished);
+    connect(&m_playback, &Playback::failed, this, &WaveMediaControl::onPlaybackFailed);
+}
+
+WaveMediaControl::~WaveMediaControl()
+{
+    stopActivity();
+}
+
+Result<> WaveMediaControl::setCommand(const QString &command)
+{
+    const Result<> result = carryOut(command);
+    m_brokenOff.clear();
+    return result;
+}
+
+Result<> WaveMediaControl::carryOut(const QString &command)
+{
+    const QString name = command.trimmed().toLower();
+    if (name == u"close")
+        return close();
+    if (name == u"open")
+        return open();
+    if (name == u"record")
+        return record();
+    if (name == u"stop")
+        return stop();
+    if (name == u"prev")
+        return prev();
+    if (name == u"play")
+        return play();
+    if (name == u"save")
+        return save();
+    return Failure(MediaTexts::unknownCommand(command));
+}
+
+void WaveMediaControl::setFileName(const QString &fileName)
+{
+    m_fileName = fileName;
+}
+
+qint32 WaveMediaControl::Position() const
+{
+    return toMs(positionFrames());
+}
+
+qint32 WaveMediaControl::Length() const
+{
+    return toMs(lengthFrames());
+}
+
+qint64 WaveMediaControl::positionFrames() const
+{
+    if (m_capture.isCapturing())
+        return m_capture.position();
+    if (m_playback.isPlaying())
+        return m_playback.position();
+    return m_position;
+}
+
+qint64 WaveMediaControl::lengthFrames() const
+{
+    return m_waveform ? m_waveform->frames() : 0;
+}
+
+qint32 WaveMediaControl::toMs(qint64 frames) const
+{
+    if (!m_waveform)
+        return 0;
+    const qint64 ms = m_waveform->format().framesToMs(frames);
+    if (ms > std::numeric_limits<qint32>::max())
+        throw TapewrenError(overflowError, MediaTexts::tooLong());
+    return qint32(ms);
+}
+
+Result<> WaveMediaControl::canOpen(const QString &path) const
+{
+    const Result<std::unique_ptr<Waveform>> opened = Waveform::open(path);
+    if (!opened.ok())
+        return Failure(opened.reason());
+    return {};
+}
+
+void WaveMediaControl::selectDevices(const QAudioDevice &input, const QAudioDevice &output)
+{
+    m_input->setDevice(input);
+    m_output->setDevice(output);
+}
+
+Result<> WaveMediaControl::close()
+{
+    stopActivity();
+    m_waveform.reset();
+    m_position = 0;
+    m_deviceId = 0;
+    m_statusTimer.stop();
+    return {};
+}
+
+Result<> WaveMediaControl::open()
+{
+    if (m_fileName.isEmpty())
+        return Failure(MediaTexts::noFileName());
+    std::unique_ptr<Waveform> waveform;
+    if (m_fileName.compare(u"new", Qt::CaseInsensitive) == 0) {
+        waveform = std::make_unique<Waveform>();
+    } else {
+        Result<std::unique_ptr<Waveform>> opened = Waveform::open(m_fileName);
+        if (!opened.ok())
+            return Failure(opened.reason());
+        waveform = std::move(opened.value());
+    }
+    stopActivity();
+    m_waveform = std::move(waveform);
+    if (!m_spoolFolder.isEmpty())
+        m_waveform->setSpoolFolder(m_spoolFolder);
+    m_position = 0;
+    m_lastDeviceId = qint16(m_lastDeviceId % std::numeric_limits<qint16>::max() + 1);
+    m_deviceId = m_lastDeviceId;
+    m_statusTimer.start();
+    return {};
+}
+
+Result<> WaveMediaControl::record()
+{
+    if (!m_waveform)
+        return Failure(MediaTexts::noDeviceOpen());
+    if (m_capture.isCapturing())
+        return {};
+    stopActivity();
+    if (Result<> begun = m_capture.begin(*m_waveform, m_position); !begun.ok())
+        return begun;
+    Result<> started = m_input->start(m_waveform->format().audioFormat(), &m_capture);
+    if (!started.ok())
+        m_capture.end();
+    return started;
+}
+
+Result<> WaveMediaControl::stop()
+{
+    if (!m_waveform)
+        return Failure(MediaTexts::noDeviceOpen());
+    if (!m_brokenOff.isEmpty())
+        return Failure(m_brokenOff);
+    stopActivity();
+    return {};
+}
+
+Result<> WaveMediaControl::prev()
+{
+    if (!m_waveform)
+        return Failure(MediaTexts::noDeviceOpen());
+    stopActivity();
+    m_position = 0;
+    return {};
+}
+
+Result<> WaveMediaControl::play()
+{
+    if (!m_waveform)
+        return Failure(MediaTexts::noDeviceOpen());
+    if (m_playback.isPlaying())
+        return {};
+    stopActivity();
+    if (m_position >= m_waveform->frames())
+        return {}; // nothing left to hear: Position already equals Length
+    return m_playback.start(*m_waveform, m_position);
+}
+
+Result<> WaveMediaControl::save()
+{
+    if (!m_waveform)
+        return Failure(MediaTexts::noDeviceOpen());
+    if (m_fileName.isEmpty() || m_fileName.compare(u"new", Qt::CaseInsensitive) == 0)
+        return Failure(MediaTexts::noFileName());
+    return WaveSaver::save(*m_waveform, m_fileName);
+}
+
+void WaveMediaControl::stopActivity()
+{
+    if (m_capture.isCapturing()) {
+        m_input->stop();
+        m_position = m_capture.position();
+        m_capture.end();
+    }
+    if (m_playback.isPlaying()) {
+        m_position = m_playback.position();
+        m_playback.stop();
+    }
+}
+
+void WaveMediaControl::onCaptureFailed(const QString &reason)
+{
+    if (!m_capture.isCapturing())
+        return;
+    stopActivity();
+    m_brokenOff = reason;
+    emit brokeOff(reason);
+}
+
+void WaveMediaControl::onPlaybackFinished()
+{
+    m_position = lengthFrames();
+}
+
+void WaveMediaControl::onPlaybackFailed(const QString &reason)
+{
+    m_position = m_playback.position();
+    m_brokenOff = reason;
+    emit brokeOff(reason);
+}

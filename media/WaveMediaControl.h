@@ -1,0 +1,80 @@
+#pragma once
+
+#include "media/CaptureDevice.h"
+#include "media/MediaControl.h"
+#include "media/Playback.h"
+
+#include <QAudioDevice>
+#include <QTimer>
+
+#include <memory>
+
+class AudioInput;
+class AudioOutput;
+class Waveform;
+
+// The media control over the sound server and libsndfile. Recording inserts at the current
+// position; playback runs from the current position to the end. A failure that ends a
+// recording or playback on its own (disk full, server gone) is signalled as it happens and
+// reported once more by the "stop" that follows, since that stop finds nothing left to stop.
+class WaveMediaControl : public MediaControl
+{
+    Q_OBJECT
+
+public:
+    // Records and plays through the sound server.
+    explicit WaveMediaControl(QObject *parent = nullptr);
+    WaveMediaControl(std::unique_ptr<AudioInput> input,
+                     std::unique_ptr<AudioOutput> output,
+                     QObject *parent = nullptr);
+    ~WaveMediaControl() override;
+
+    Result<> setCommand(const QString &command) override;
+    void setFileName(const QString &fileName) override;
+
+    qint16 DeviceID() const override { return m_deviceId; }
+    qint32 Position() const override;
+    qint32 Length() const override;
+
+    Result<> canOpen(const QString &path) const override;
+
+    void selectDevices(const QAudioDevice &input, const QAudioDevice &output) override;
+
+    // In frames of the open waveform, for tests and benchmarks.
+    qint64 positionFrames() const;
+    qint64 lengthFrames() const;
+    bool isRecording() const { return m_capture.isCapturing(); }
+    bool isPlaying() const { return m_playback.isPlaying(); }
+    // Where captured audio is spooled; the temporary folder unless set.
+    void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
+
+private:
+    Result<> carryOut(const QString &command);
+    Result<> close();
+    Result<> open();
+    Result<> record();
+    Result<> stop();
+    Result<> prev();
+    Result<> play();
+    Result<> save();
+
+    // Ends recording or playback, keeping the position where it stood.
+    void stopActivity();
+    void onCaptureFailed(const QString &reason);
+    void onPlaybackFinished();
+    void onPlaybackFailed(const QString &reason);
+    qint32 toMs(qint64 frames) const;
+
+    std::unique_ptr<AudioInput> m_input;
+    std::unique_ptr<AudioOutput> m_output;
+    CaptureDevice m_capture;
+    Playback m_playback;
+    std::unique_ptr<Waveform> m_waveform;
+    QTimer m_statusTimer;
+    QString m_fileName;
+    QString m_spoolFolder;
+    QString m_brokenOff;   // why recording or playback ended by itself, until the next command
+    qint64 m_position = 0; // frames, while neither recording nor playing
+    qint16 m_deviceId = 0;
+    qint16 m_lastDeviceId = 0;
+};

@@ -1,7 +1,0 @@
-#include "window/TapewrenError.h"
-
-TapewrenError::TapewrenError(int number, QString description)
-    : m_number(number)
-    , m_description(std::move(description))
-    , m_what(m_description.toUtf8())
-{}
