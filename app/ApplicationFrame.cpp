@@ -2,24 +2,37 @@
 
 #include "app/SkinLoader.h"
 #include "core/Skip.h"
+#include "media/MediaControl.h"
 #include "platform/InstanceGuard.h"
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
 #include "recorder/RecorderController.h"
+#include "recorder/RecordingClock.h"
 #include "recorder/StatusTexts.h"
 
 #include <QAbstractButton>
 
 namespace {
+
 const QString AlreadyRunning = QStringLiteral("Tapewren音频录音机已经运行！");
 const QString SavePrompt = QStringLiteral("当前录音已经被更新，是否保存？");
 const QString SkinFile = QStringLiteral("default.skn");
+
+QString recoveryPrompt(const LeftoverTake &take)
+{
+    return QStringLiteral("发现上次未保存的录音（%1，开始于 %2）。是否恢复？")
+            .arg(RecordingClock::minutesSeconds(take.lengthMs / 1000),
+                 take.started.toString(QStringLiteral("yyyy-MM-dd HH:mm")));
+}
+
 } // namespace
 
 ApplicationFrame::ApplicationFrame(RecorderController &recorder,
+                                   MediaControl &MMCRecord,
                                    QAbstractButton &cmdStop,
                                    Services services)
     : m_recorder(recorder)
+    , m_MMCRecord(MMCRecord)
     , m_cmdStop(cmdStop)
     , m_services(services)
 {}
@@ -40,6 +53,41 @@ void ApplicationFrame::Form_Load()
     Skip::statement([&] { m_services.skinLoader.LoadSkin(SkinFile); });
 }
 
+void ApplicationFrame::OfferLeftoverTakes()
+{
+    QList<LeftoverTake> takes;
+    Skip::statement([&] { takes = m_MMCRecord.leftoverTakes(); });
+    for (const LeftoverTake &take : std::as_const(takes)) {
+        int answer = MessageBox::Cancel;
+        Skip::statement([&] {
+            answer = m_services.messageBox.show(recoveryPrompt(take),
+                                                MessageBox::YesNoCancel + MessageBox::Question
+                                                        + MessageBox::DefaultButton1,
+                                                StatusTexts::MessageTitle);
+        });
+        if (answer == MessageBox::No) {
+            Skip::statement([&] { m_MMCRecord.discardTake(take.id); });
+            continue;
+        }
+        if (answer == MessageBox::Yes) {
+            Result<> recovered = Failure(QStringLiteral("恢复命令无法执行"));
+            Skip::statement([&] { recovered = m_MMCRecord.recoverTake(take.id); });
+            if (recovered.ok()) {
+                m_recorder.RecordingRecovered(take);
+            } else {
+                Skip::statement([&] {
+                    m_services.messageBox.show(QStringLiteral("无法恢复录音：")
+                                                       + recovered.reason(),
+                                               MessageBox::OkOnly + MessageBox::Exclamation,
+                                               StatusTexts::MessageTitle);
+                });
+            }
+        }
+        break;
+    }
+    Skip::statement([&] { m_MMCRecord.keepLeftoverTakes(); });
+}
+
 void ApplicationFrame::Form_Unload(qint16 &Cancel)
 {
     Cancel = 1;
@@ -58,11 +106,24 @@ void ApplicationFrame::ExitApplication()
             // than lose it.
             if (m_recorder.IsModified == FlagTrue)
                 return;
-            m_services.programEnd.end();
+            endProgram();
         }
         if (answer == MessageBox::No)
-            m_services.programEnd.end();
+            endProgram();
         return;
     }
+    endProgram();
+}
+
+void ApplicationFrame::Terminate()
+{
+    // "stop" ends a take the way Stop does: the spool and its journal are complete on disk.
+    Skip::statement([&] { m_MMCRecord.setCommand(QStringLiteral("stop")); });
+    m_services.programEnd.end();
+}
+
+void ApplicationFrame::endProgram()
+{
+    Skip::statement([&] { m_MMCRecord.setCommand(QStringLiteral("close")); });
     m_services.programEnd.end();
 }

@@ -3,6 +3,7 @@
 #include <QtGlobal>
 
 class InstanceGuard;
+class MediaControl;
 class MessageBox;
 class ProgramEnd;
 class QAbstractButton;
@@ -21,17 +22,30 @@ public:
         SkinLoader &skinLoader;
     };
 
-    ApplicationFrame(RecorderController &recorder, QAbstractButton &cmdStop, Services services);
+    ApplicationFrame(RecorderController &recorder,
+                     MediaControl &MMCRecord,
+                     QAbstractButton &cmdStop,
+                     Services services);
 
     // Skips errors: every start-up step runs even when an earlier one failed.
     void Form_Load();
+    // Once the window shows: offers the recordings earlier runs left unsaved, newest first.
+    // Skips errors.
+    void OfferLeftoverTakes();
     // Every request to close the window is refused.
     static void Form_Unload(qint16 &Cancel);
     // Lets errors pass to its caller.
     void ExitApplication();
+    // The session is ending (logout, shutdown): the take so far goes on disk for the next start,
+    // then the program ends. Skips errors.
+    void Terminate();
 
 private:
+    // An end the user chose: the recording goes with the program, its spool included.
+    void endProgram();
+
     RecorderController &m_recorder;
+    MediaControl &m_MMCRecord;
     QAbstractButton &m_cmdStop;
     Services m_services;
 };

@@ -47,6 +47,7 @@ FrmMain::FrmMain(Platform &platform,
 
     m_skinLoader = std::make_unique<SkinLoader>(Skin1, *platform.programFolder, *this);
     m_frame = std::make_unique<ApplicationFrame>(*m_recorder,
+                                                 MMCRecord,
                                                  *ui.cmdStop,
                                                  ApplicationFrame::Services{*platform.instanceGuard,
                                                                             *platform.messageBox,
@@ -79,6 +80,7 @@ void FrmMain::connectHandlers()
     connect(ui.picZZ, &PictureBox::clicked, this, &FrmMain::picZZ_Click);
     connect(ui.TimerBar, &QTimer::timeout, this, &FrmMain::TimerBar_Timer);
     connect(&MMCRecord, &MediaControl::StatusUpdate, this, &FrmMain::MMCRecord_StatusUpdate);
+    connect(&MMCRecord, &MediaControl::brokeOff, this, &FrmMain::MMCRecord_BrokeOff);
 }
 
 void FrmMain::deliver(void (FrmMain::*handler)())
@@ -193,4 +195,19 @@ void FrmMain::TimerBar_Timer()
 void FrmMain::MMCRecord_StatusUpdate()
 {
     m_recorder->MMCRecord_StatusUpdate();
+}
+
+void FrmMain::MMCRecord_BrokeOff(const QString &reason)
+{
+    m_recorder->MMCRecord_BrokeOff(reason);
+}
+
+void FrmMain::OfferLeftoverTakes()
+{
+    m_frame->OfferLeftoverTakes();
+}
+
+void FrmMain::Terminate()
+{
+    m_frame->Terminate();
 }

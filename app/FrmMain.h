@@ -52,7 +52,13 @@ public:
     void picOrbanet_Click();
     void picZZ_Click(); // the expander: grows the window once
     void TimerBar_Timer();
-    void MMCRecord_StatusUpdate(); // the media control's once-a-second report
+    void MMCRecord_StatusUpdate();                  // the media control's once-a-second report
+    void MMCRecord_BrokeOff(const QString &reason); // recording or playback ended by itself
+
+    // Once the window shows: the recordings earlier runs left unsaved.
+    void OfferLeftoverTakes();
+    // SIGTERM or SIGHUP: the take goes on disk, then the program ends.
+    void Terminate();
 
     // How the window delivers an event to a handler that traps nothing.
     void deliver(void (FrmMain::*handler)());

@@ -3,9 +3,11 @@
 #include "media/PulseWaveDevice.h"
 #include "media/WaveMediaControl.h"
 #include "platform/RealPlatform.h"
+#include "platform/TerminationSignals.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QTimer>
 #include <QTranslator>
 
 namespace {
@@ -35,7 +37,13 @@ int main(int argc, char *argv[])
     FrmMain frmMain(platform.services(), MMCRecord, waveDevice);
     platform.setParentWidget(&frmMain);
 
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &frmMain, [&] {
+        frmMain.Terminate();
+    });
+
     frmMain.Form_Load();
     frmMain.show();
+    QTimer::singleShot(0, &frmMain, [&] { frmMain.OfferLeftoverTakes(); });
     return app.exec();
 }

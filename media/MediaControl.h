@@ -2,10 +2,24 @@
 
 #include "core/Result.h"
 
+#include <QDateTime>
+#include <QList>
 #include <QObject>
 #include <QString>
 
 class QAudioDevice;
+
+// A recording that an earlier run left unsaved (it crashed, was killed, lost its power).
+struct LeftoverTake
+{
+    QString id;
+    QDateTime started;
+    qint64 lengthMs = 0; // of the recording that comes back
+    // The opened file the takes were recorded into; empty for a new recording.
+    QString filePath;
+    // That file changed or is gone since: the recorded audio comes back alone.
+    bool fileChanged = false;
+};
 
 // The media control the window calls MMCRecord: it owns the open wave-audio device and the
 // recording. Commands ("close", "open", "record", "stop", "prev", "play", "save") are carried out
@@ -36,6 +50,20 @@ public:
 
     // The devices "record" and "play" use from now on; a null device means the system default.
     virtual void selectDevices(const QAudioDevice &input, const QAudioDevice &output) = 0;
+
+    // The recordings earlier runs left unsaved, newest first. They are held for this run until
+    // recovered, discarded, or let go with keepLeftoverTakes().
+    virtual QList<LeftoverTake> leftoverTakes() { return {}; }
+    // Makes one the open recording, in place of what was open.
+    virtual Result<> recoverTake(const QString &id)
+    {
+        Q_UNUSED(id);
+        return Failure(QStringLiteral(u"没有这段录音"));
+    }
+    // Deletes one for good.
+    virtual void discardTake(const QString &id) { Q_UNUSED(id); }
+    // Lets the others go, for a later start to offer.
+    virtual void keepLeftoverTakes() {}
 
 signals:
     void StatusUpdate();

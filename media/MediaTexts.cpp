@@ -56,8 +56,8 @@ QString systemError(int errorNumber)
 QString recordingWriteFailed(int errorNumber)
 {
     if (errorNumber == ENOSPC || errorNumber == EFBIG || errorNumber == EDQUOT)
-        return diskFullRecording();
-    return spoolFailedRecording() + QStringLiteral(u"（") + systemError(errorNumber)
+        return diskFull();
+    return spoolWriteFailed() + QStringLiteral(u"（") + systemError(errorNumber)
            + QStringLiteral(u"）");
 }
 

@@ -22,21 +22,26 @@ inline QString noSoundServer()
 {
     return QStringLiteral(u"无法连接声音服务器");
 }
-inline QString serverLostRecording()
+// Why a recording or playback ended by itself.
+inline QString serverLost()
 {
-    return QStringLiteral(u"与声音服务器的连接中断，录音已停止");
+    return QStringLiteral(u"与声音服务器的连接中断");
 }
-inline QString serverLostPlaying()
+inline QString inputDeviceLost()
 {
-    return QStringLiteral(u"与声音服务器的连接中断，播放已停止");
+    return QStringLiteral(u"录音设备已断开");
 }
-inline QString diskFullRecording()
+inline QString outputDeviceLost()
 {
-    return QStringLiteral(u"磁盘已满，录音已停止");
+    return QStringLiteral(u"放音设备已断开");
 }
-inline QString spoolFailedRecording()
+inline QString diskFull()
 {
-    return QStringLiteral(u"无法写入录音临时文件，录音已停止");
+    return QStringLiteral(u"磁盘已满");
+}
+inline QString spoolWriteFailed()
+{
+    return QStringLiteral(u"无法写入录音临时文件");
 }
 inline QString formatNotSupported()
 {

@@ -1,13 +1,23 @@
 #include "media/QtAudioOutput.h"
 
 #include "media/MediaTexts.h"
+#include "media/StreamLoss.h"
 
 #include <QAudioSink>
 #include <QMediaDevices>
 
 QtAudioOutput::QtAudioOutput(QObject *parent)
     : AudioOutput(parent)
-{}
+    , m_watch([this] { return m_sink ? m_sink->processedUSecs() : 0; })
+{
+    connect(&m_watch, &StreamWatch::lost, this, &AudioOutput::failed);
+}
+
+QString QtAudioOutput::lossReason() const
+{
+    const QString reason = StreamLoss::reason(m_deviceName);
+    return reason.isEmpty() ? MediaTexts::outputDeviceLost() : reason;
+}
 
 QtAudioOutput::~QtAudioOutput()
 {
@@ -38,11 +48,14 @@ Result<> QtAudioOutput::start(const QAudioFormat &format, QIODevice *source)
         stop();
         return Failure(MediaTexts::noSoundServer());
     }
+    m_deviceName = device.id();
+    m_watch.start(m_deviceName);
     return {};
 }
 
 void QtAudioOutput::stop()
 {
+    m_watch.stop();
     if (!m_sink)
         return;
     m_sink->disconnect(this);
@@ -68,7 +81,7 @@ void QtAudioOutput::onStateChanged(QAudio::State state)
                 [this] {
                     if (m_sink && m_sink->error() != QAudio::NoError
                         && m_sink->state() == QAudio::StoppedState)
-                        emit failed(MediaTexts::serverLostPlaying());
+                        emit failed(lossReason());
                 },
                 Qt::QueuedConnection);
     }

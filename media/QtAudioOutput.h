@@ -1,6 +1,7 @@
 #pragma once
 
 #include "media/AudioOutput.h"
+#include "media/StreamWatch.h"
 
 #include <QAudio>
 #include <QAudioDevice>
@@ -26,7 +27,11 @@ public:
 
 private:
     void onStateChanged(QAudio::State state);
+    // Why the stream ended by itself.
+    QString lossReason() const;
 
     QAudioDevice m_device;
+    QByteArray m_deviceName; // the server's name for the device in use
+    StreamWatch m_watch;
     std::unique_ptr<QAudioSink> m_sink;
 };

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/Result.h"
-#include "media/UniqueFd.h"
 #include "media/WaveFormat.h"
+#include "platform/UniqueFd.h"
 
 #include <QString>
 

@@ -2,69 +2,200 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/SpoolHeader.h"
 
 #include <QDir>
 #include <QFile>
 
+#include <sndfile.h>
+
 #include <cerrno>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-Result<SpoolFile> SpoolFile::create()
+namespace {
+
+Failure cannotCreate(int errorNumber)
 {
-    return create(QDir::tempPath());
+    return Failure(QStringLiteral(u"无法创建录音临时文件：")
+                   + MediaTexts::systemError(errorNumber));
 }
 
-Result<SpoolFile> SpoolFile::create(const QString &folder)
+// The folder and the ones above it; the last one for the owner alone.
+bool makeFolder(const QString &folder)
 {
-    SpoolFile spool;
-    const QByteArray dir = QFile::encodeName(folder);
-    spool.m_fd.reset(::open(dir.constData(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600));
-    if (!spool.m_fd.isValid()) {
-        // file systems without O_TMPFILE: a private name, gone again at once
-        QByteArray name = dir + "/tapewren-spool-XXXXXX";
-        spool.m_fd.reset(::mkostemp(name.data(), O_CLOEXEC));
-        if (spool.m_fd.isValid())
-            ::unlink(name.constData());
-    }
-    if (!spool.m_fd.isValid())
-        return Failure(QStringLiteral(u"无法创建录音临时文件：") + MediaTexts::systemError(errno));
-    return spool;
+    const QByteArray path = QFile::encodeName(folder);
+    if (!QDir().mkpath(QFileInfo(folder).absolutePath()))
+        return false;
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
+        return false;
+    return ::chmod(path.constData(), 0700) == 0 || errno == EPERM;
 }
 
-Result<> SpoolFile::append(const char *data, qint64 bytes)
+bool pwriteAll(int fd, const char *data, qint64 bytes, qint64 offset)
 {
     qint64 done = 0;
     while (done < bytes) {
-        const ssize_t n = ::pwrite(m_fd.get(), data + done, size_t(bytes - done), m_size + done);
+        const ssize_t n = ::pwrite(fd, data + done, size_t(bytes - done), offset + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0) {
-            const int errorNumber = n < 0 ? errno : ENOSPC;
-            // drop the partial tail so the spool stays whole frames; the size we keep bounds
-            // every read even when that fails
-            if (::ftruncate(m_fd.get(), m_size) != 0)
-                qCWarning(lcMedia) << "could not cut the spool back to whole frames:"
-                                   << MediaTexts::systemError(errno);
-            return Failure(MediaTexts::recordingWriteFailed(errorNumber));
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
         }
         done += n;
     }
-    m_size += bytes;
+    return true;
+}
+
+WaveFormat formatOf(const SpoolHeader::Contents &header)
+{
+    int encoding = SF_FORMAT_PCM_16;
+    switch (header.sampleType) {
+    case SampleType::Int16:
+        break;
+    case SampleType::Int32:
+        encoding = SF_FORMAT_PCM_32;
+        break;
+    case SampleType::Float:
+        encoding = SF_FORMAT_FLOAT;
+        break;
+    case SampleType::Double:
+        encoding = SF_FORMAT_DOUBLE;
+        break;
+    }
+    return WaveFormat(header.sampleRate, header.channels, SF_FORMAT_WAV | encoding);
+}
+
+} // namespace
+
+Result<SpoolFile> SpoolFile::create(const QString &folder, const WaveFormat &format)
+{
+    if (!makeFolder(folder))
+        return cannotCreate(errno);
+    QByteArray name = QFile::encodeName(folder) + "/take-XXXXXX.wav";
+    SpoolFile spool;
+    spool.m_fd.reset(::mkostemps(name.data(), 4, O_CLOEXEC)); // owner-only, as mkstemp makes it
+    if (!spool.m_fd.isValid())
+        return cannotCreate(errno);
+    spool.m_path = QFile::decodeName(name);
+    spool.m_format = format;
+    if (::flock(spool.m_fd.get(), LOCK_EX | LOCK_NB) != 0 || !spool.writeHeader().ok()) {
+        const int errorNumber = errno;
+        spool.remove();
+        return cannotCreate(errorNumber);
+    }
+    return spool;
+}
+
+Result<SpoolFile> SpoolFile::adopt(const QString &path)
+{
+    SpoolFile spool;
+    spool.m_path = path;
+    spool.m_fd.reset(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (!spool.m_fd.isValid())
+        return Failure(MediaTexts::cannotOpen(MediaTexts::systemError(errno)));
+    if (::flock(spool.m_fd.get(), LOCK_EX | LOCK_NB) != 0)
+        return Failure(QStringLiteral(u"录音临时文件正在被另一个 Tapewren 使用"));
+
+    QByteArray header(SpoolHeader::size, '\0');
+    struct stat st = {};
+    if (::fstat(spool.m_fd.get(), &st) != 0 || !S_ISREG(st.st_mode)
+        || ::pread(spool.m_fd.get(), header.data(), header.size(), 0) != header.size())
+        return Failure(QStringLiteral(u"录音临时文件是空的或不完整"));
+    const Result<SpoolHeader::Contents> contents = SpoolHeader::parse(header);
+    if (!contents.ok())
+        return Failure(contents.reason());
+    spool.m_format = formatOf(contents.value());
+    // The header is rewritten after each write: past a power cut the file may hold less than
+    // it says, and past a kill more than the last rewrite; whole frames of what is there count.
+    const qint64 present = qint64(st.st_size) - SpoolHeader::size;
+    spool.m_frames = std::min(present, contents->dataBytes) / spool.m_format.bytesPerFrame();
+    if (spool.m_frames <= 0)
+        return Failure(QStringLiteral(u"录音临时文件里没有完整的声音"));
+    if (!spool.writeHeader().ok())
+        return Failure(MediaTexts::cannotOpen(MediaTexts::systemError(errno)));
+    return spool;
+}
+
+QString SpoolFile::journalPath() const
+{
+    return journalPathFor(m_path);
+}
+
+QString SpoolFile::journalPathFor(const QString &spoolPath)
+{
+    return spoolPath + QStringLiteral(".journal");
+}
+
+Result<> SpoolFile::append(const char *data, qint64 frames)
+{
+    const qint64 bytes = frames * m_format.bytesPerFrame();
+    const qint64 at = SpoolHeader::size + m_frames * m_format.bytesPerFrame();
+    if (!pwriteAll(m_fd.get(), data, bytes, at)) {
+        const int errorNumber = errno;
+        // drop the partial tail so the spool stays whole frames; the header bounds every read
+        // even when that fails
+        if (::ftruncate(m_fd.get(), at) != 0)
+            qCWarning(lcMedia) << "could not cut the spool back to whole frames:"
+                               << MediaTexts::systemError(errno);
+        return Failure(MediaTexts::recordingWriteFailed(errorNumber));
+    }
+    m_frames += frames;
+    if (const Result<> described = writeHeader(); !described.ok()) {
+        const int errorNumber = errno;
+        m_frames -= frames;
+        if (::ftruncate(m_fd.get(), at) != 0)
+            qCWarning(lcMedia) << "could not cut the spool back:" << MediaTexts::systemError(errno);
+        return Failure(MediaTexts::recordingWriteFailed(errorNumber));
+    }
     return {};
 }
 
-qint64 SpoolFile::readAt(qint64 offset, char *out, qint64 bytes) const
+qint64 SpoolFile::read(qint64 at, char *out, qint64 frames) const
 {
+    const int frameBytes = m_format.bytesPerFrame();
+    const qint64 wanted = std::min(frames, m_frames - at) * frameBytes;
     qint64 done = 0;
-    while (done < bytes) {
-        const ssize_t n = ::pread(m_fd.get(), out + done, size_t(bytes - done), offset + done);
+    while (done < wanted) {
+        const ssize_t n = ::pread(m_fd.get(),
+                                  out + done,
+                                  size_t(wanted - done),
+                                  SpoolHeader::size + at * frameBytes + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
             break;
         done += n;
     }
-    return done;
+    return done / frameBytes;
+}
+
+Result<> SpoolFile::flush()
+{
+    if (m_fd.isValid() && ::fdatasync(m_fd.get()) != 0)
+        return Failure(MediaTexts::recordingWriteFailed(errno));
+    return {};
+}
+
+void SpoolFile::remove()
+{
+    if (m_path.isEmpty())
+        return;
+    ::unlink(QFile::encodeName(journalPath()).constData());
+    ::unlink(QFile::encodeName(m_path).constData());
+    m_fd.reset();
+    m_path.clear();
+    m_frames = 0;
+}
+
+Result<> SpoolFile::writeHeader()
+{
+    const QByteArray header = SpoolHeader::make(m_format, m_frames * m_format.bytesPerFrame());
+    if (!pwriteAll(m_fd.get(), header.constData(), header.size(), 0))
+        return Failure(MediaTexts::systemError(errno));
+    return {};
 }

@@ -1,31 +1,51 @@
 #pragma once
 
 #include "core/Result.h"
-#include "media/UniqueFd.h"
+#include "media/WaveFormat.h"
+#include "platform/UniqueFd.h"
 
 #include <QString>
 
-// An unnamed, owner-only file in the temporary folder that captured audio is appended to. It
-// has no name from the start, so nothing is left behind after an exit or a crash.
+// The file a recording's captured audio goes to, kept so that a crash, a kill or a power cut
+// does not take the take with it: a named, owner-only WAV file whose header always describes
+// the frames written so far. Its owner holds an exclusive lock on it for as long as it has it
+// open; a spool whose lock is free belongs to nobody any more. Closing a spool keeps the file;
+// only remove() deletes it (and the journal beside it).
 class SpoolFile
 {
 public:
     SpoolFile() = default;
 
-    // A spool in the temporary folder.
-    static Result<SpoolFile> create();
-    // For tests and benchmarks: a spool in folder.
-    static Result<SpoolFile> create(const QString &folder);
+    // A new spool in folder (made, owner-only, when missing) for frames in format.
+    static Result<SpoolFile> create(const QString &folder, const WaveFormat &format);
+    // Takes over an existing spool; fails when another process holds it or it cannot be read.
+    static Result<SpoolFile> adopt(const QString &path);
 
     bool isValid() const { return m_fd.isValid(); }
-    qint64 size() const { return m_size; }
+    const QString &path() const { return m_path; }
+    // The journal that says what the recording is made of, beside the spool.
+    QString journalPath() const;
+    // The frames' layout: rate, channels and sample type (the encoding is the header's own).
+    const WaveFormat &format() const { return m_format; }
+    qint64 frames() const { return m_frames; }
 
-    // Appends all of data or nothing. The reason says that the recording stopped, and why.
-    Result<> append(const char *data, qint64 bytes);
-    // Reads bytes at offset; returns the bytes read.
-    qint64 readAt(qint64 offset, char *out, qint64 bytes) const;
+    // Appends whole frames, all or nothing, and updates the header. The reason says that the
+    // recording stopped, and why.
+    Result<> append(const char *data, qint64 frames);
+    // Reads up to frames frames from frame at; returns the frames read.
+    qint64 read(qint64 at, char *out, qint64 frames) const;
+    // Puts everything written so far on the disk itself.
+    Result<> flush();
+    // Deletes the spool and its journal.
+    void remove();
+
+    static QString journalPathFor(const QString &spoolPath);
 
 private:
+    Result<> writeHeader();
+
     UniqueFd m_fd;
-    qint64 m_size = 0;
+    QString m_path;
+    WaveFormat m_format;
+    qint64 m_frames = 0;
 };

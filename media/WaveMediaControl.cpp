@@ -3,23 +3,30 @@
 #include "core/TapewrenError.h"
 #include "media/AudioInput.h"
 #include "media/AudioOutput.h"
+#include "media/MediaLog.h"
 #include "media/MediaTexts.h"
-#include "media/QtAudioInput.h"
+#include "media/PulseAudioInput.h"
 #include "media/QtAudioOutput.h"
 #include "media/WaveSaver.h"
 #include "media/Waveform.h"
+#include "platform/StateFolder.h"
 
+#include <algorithm>
+#include <chrono>
 #include <limits>
 
 namespace {
 
 // The number the untrapped-error report gives an overflow.
 constexpr int overflowError = 6;
+constexpr auto flushInterval = std::chrono::milliseconds(1000);
 
 } // namespace
 
 WaveMediaControl::WaveMediaControl(QObject *parent)
-    : WaveMediaControl(std::make_unique<QtAudioInput>(), std::make_unique<QtAudioOutput>(), parent)
+    : WaveMediaControl(std::make_unique<PulseAudioInput>(),
+                       std::make_unique<QtAudioOutput>(),
+                       parent)
 {}
 
 WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
@@ -32,6 +39,9 @@ WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
 {
     m_statusTimer.setInterval(UpdateInterval());
     connect(&m_statusTimer, &QTimer::timeout, this, &MediaControl::StatusUpdate);
+    // Each write already updates the spool's header; this bounds what a power cut can take.
+    m_flushTimer.setInterval(flushInterval);
+    connect(&m_flushTimer, &QTimer::timeout, this, &WaveMediaControl::flushSpool);
     connect(m_input.get(), &AudioInput::failed, this, &WaveMediaControl::onCaptureFailed);
     connect(&m_capture, &CaptureDevice::failed, this, &WaveMediaControl::onCaptureFailed);
     connect(&m_playback, &Playback::finished, this, &WaveMediaControl::onPlaybackFinished);
@@ -126,6 +136,8 @@ void WaveMediaControl::selectDevices(const QAudioDevice &input, const QAudioDevi
 Result<> WaveMediaControl::close()
 {
     stopActivity();
+    if (m_waveform)
+        m_waveform->discard();
     m_waveform.reset();
     m_position = 0;
     m_deviceId = 0;
@@ -146,15 +158,26 @@ Result<> WaveMediaControl::open()
             return Failure(opened.reason());
         waveform = std::move(opened.value());
     }
+    replaceWaveform(std::move(waveform));
+    return {};
+}
+
+void WaveMediaControl::replaceWaveform(std::unique_ptr<Waveform> waveform)
+{
     stopActivity();
+    if (m_waveform)
+        m_waveform->discard();
     m_waveform = std::move(waveform);
-    if (!m_spoolFolder.isEmpty())
-        m_waveform->setSpoolFolder(m_spoolFolder);
+    m_waveform->setSpoolFolder(spoolFolder());
     m_position = 0;
     m_lastDeviceId = qint16(m_lastDeviceId % std::numeric_limits<qint16>::max() + 1);
     m_deviceId = m_lastDeviceId;
     m_statusTimer.start();
-    return {};
+}
+
+QString WaveMediaControl::spoolFolder() const
+{
+    return m_spoolFolder.isEmpty() ? StateFolder::path() : m_spoolFolder;
 }
 
 Result<> WaveMediaControl::record()
@@ -167,9 +190,12 @@ Result<> WaveMediaControl::record()
     if (Result<> begun = m_capture.begin(*m_waveform, m_position); !begun.ok())
         return begun;
     Result<> started = m_input->start(m_waveform->format().audioFormat(), &m_capture);
-    if (!started.ok())
+    if (!started.ok()) {
         m_capture.end();
-    return started;
+        return started;
+    }
+    m_flushTimer.start();
+    return {};
 }
 
 Result<> WaveMediaControl::stop()
@@ -209,12 +235,16 @@ Result<> WaveMediaControl::save()
         return Failure(MediaTexts::noDeviceOpen());
     if (m_fileName.isEmpty() || m_fileName.compare(u"new", Qt::CaseInsensitive) == 0)
         return Failure(MediaTexts::noFileName());
-    return WaveSaver::save(*m_waveform, m_fileName);
+    Result<> saved = WaveSaver::save(*m_waveform, m_fileName);
+    if (saved.ok())
+        m_waveform->markSaved();
+    return saved;
 }
 
 void WaveMediaControl::stopActivity()
 {
     if (m_capture.isCapturing()) {
+        m_flushTimer.stop();
         m_input->stop();
         m_position = m_capture.position();
         m_capture.end();
@@ -223,6 +253,59 @@ void WaveMediaControl::stopActivity()
         m_position = m_playback.position();
         m_playback.stop();
     }
+}
+
+void WaveMediaControl::flushSpool()
+{
+    if (!m_waveform)
+        return;
+    if (const Result<> flushed = m_waveform->flushSpool(); !flushed.ok())
+        qCWarning(lcMedia).noquote() << "could not flush the spool:" << flushed.reason();
+}
+
+QList<LeftoverTake> WaveMediaControl::leftoverTakes()
+{
+    m_orphans = OrphanTake::findIn(spoolFolder());
+    QList<LeftoverTake> takes;
+    for (const OrphanTake &orphan : m_orphans) {
+        takes.append({orphan.spoolPath(),
+                      orphan.started(),
+                      orphan.lengthMs(),
+                      orphan.filePath(),
+                      orphan.fileChanged()});
+    }
+    return takes;
+}
+
+Result<> WaveMediaControl::recoverTake(const QString &id)
+{
+    const auto orphan = std::find_if(m_orphans.begin(), m_orphans.end(), [&](const OrphanTake &o) {
+        return o.spoolPath() == id;
+    });
+    if (orphan == m_orphans.end())
+        return Failure(QStringLiteral(u"没有这段录音"));
+    std::unique_ptr<Waveform> recording = orphan->recover();
+    m_orphans.erase(orphan);
+    if (!recording)
+        return Failure(QStringLiteral(u"没有这段录音"));
+    replaceWaveform(std::move(recording));
+    return {};
+}
+
+void WaveMediaControl::discardTake(const QString &id)
+{
+    const auto orphan = std::find_if(m_orphans.begin(), m_orphans.end(), [&](const OrphanTake &o) {
+        return o.spoolPath() == id;
+    });
+    if (orphan == m_orphans.end())
+        return;
+    orphan->remove();
+    m_orphans.erase(orphan);
+}
+
+void WaveMediaControl::keepLeftoverTakes()
+{
+    m_orphans.clear();
 }
 
 void WaveMediaControl::onCaptureFailed(const QString &reason)

@@ -2,6 +2,7 @@
 
 #include "media/CaptureDevice.h"
 #include "media/MediaControl.h"
+#include "media/OrphanTake.h"
 #include "media/Playback.h"
 
 #include <QAudioDevice>
@@ -40,13 +41,19 @@ public:
 
     void selectDevices(const QAudioDevice &input, const QAudioDevice &output) override;
 
+    QList<LeftoverTake> leftoverTakes() override;
+    Result<> recoverTake(const QString &id) override;
+    void discardTake(const QString &id) override;
+    void keepLeftoverTakes() override;
+
     // In frames of the open waveform, for tests and benchmarks.
     qint64 positionFrames() const;
     qint64 lengthFrames() const;
     bool isRecording() const { return m_capture.isCapturing(); }
     bool isPlaying() const { return m_playback.isPlaying(); }
-    // Where captured audio is spooled; the temporary folder unless set.
+    // Where captured audio is spooled; the program's state folder unless set.
     void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
+    QString spoolFolder() const;
 
 private:
     Result<> carryOut(const QString &command);
@@ -60,6 +67,9 @@ private:
 
     // Ends recording or playback, keeping the position where it stood.
     void stopActivity();
+    // Makes waveform the open recording; the one it replaces was dropped by the user.
+    void replaceWaveform(std::unique_ptr<Waveform> waveform);
+    void flushSpool();
     void onCaptureFailed(const QString &reason);
     void onPlaybackFinished();
     void onPlaybackFailed(const QString &reason);
@@ -71,6 +81,8 @@ private:
     Playback m_playback;
     std::unique_ptr<Waveform> m_waveform;
     QTimer m_statusTimer;
+    QTimer m_flushTimer; // puts the spool on disk while recording
+    std::vector<OrphanTake> m_orphans;
     QString m_fileName;
     QString m_spoolFolder;
     QString m_brokenOff;   // why recording or playback ended by itself, until the next command

@@ -3,8 +3,8 @@
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
 #include "media/SndFile.h"
-#include "media/UniqueFd.h"
 #include "media/Waveform.h"
+#include "platform/UniqueFd.h"
 
 #include <QFile>
 #include <QFileInfo>

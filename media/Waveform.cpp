@@ -1,9 +1,13 @@
 #include "media/Waveform.h"
 
+#include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/TakeJournal.h"
 #include "media/WaveHeaderCheck.h"
+#include "platform/StateFolder.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -48,8 +52,78 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
     auto waveform = std::make_unique<Waveform>(file->format());
     waveform->m_frames = info.frames;
     if (info.frames > 0)
-        waveform->m_pieces.push_back({Piece::File, 0, info.frames});
+        waveform->m_pieces.push_back({WavePiece::File, 0, info.frames});
     waveform->m_file = std::move(file.value());
+    waveform->m_filePath = QFileInfo(path).absoluteFilePath();
+    waveform->m_fileSize = qint64(st.st_size);
+    waveform->m_fileModifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    return waveform;
+}
+
+namespace {
+
+// The journal's pieces with the growing one run on to the end of the spool, when every piece
+// lies inside its source; otherwise nothing.
+std::vector<WavePiece> journalPieces(const TakeJournal &journal,
+                                     qint64 spoolFrames,
+                                     qint64 fileFrames,
+                                     bool withFile)
+{
+    std::vector<WavePiece> pieces;
+    for (std::size_t i = 0; i < journal.pieces.size(); ++i) {
+        WavePiece piece = journal.pieces[i];
+        if (piece.source == WavePiece::File && !withFile)
+            continue;
+        if (int(i) == journal.growingPiece && piece.source == WavePiece::Spool)
+            piece.frames = spoolFrames - piece.start;
+        const qint64 sourceFrames = piece.source == WavePiece::File ? fileFrames : spoolFrames;
+        if (piece.start < 0 || piece.frames < 0 || piece.start + piece.frames > sourceFrames)
+            return {};
+        if (piece.frames > 0)
+            pieces.push_back(piece);
+    }
+    return pieces;
+}
+
+bool sameLayout(const WaveFormat &a, const WaveFormat &b)
+{
+    return a.sampleRate() == b.sampleRate() && a.channels() == b.channels()
+           && a.sampleType() == b.sampleType();
+}
+
+} // namespace
+
+std::unique_ptr<Waveform> Waveform::recover(SpoolFile spool,
+                                            const TakeJournal *journal,
+                                            std::unique_ptr<Waveform> file)
+{
+    if (journal && !sameLayout(journal->format, spool.format()))
+        journal = nullptr;
+    if (file
+        && (!journal || file->format().sndfileFormat() != journal->format.sndfileFormat()
+            || !sameLayout(file->format(), journal->format)))
+        file.reset();
+
+    std::vector<WavePiece> pieces;
+    if (journal)
+        pieces = journalPieces(*journal,
+                               spool.frames(),
+                               file ? file->frames() : 0,
+                               file != nullptr);
+    if (pieces.empty()) {
+        file.reset();
+        pieces = {{WavePiece::Spool, 0, spool.frames()}};
+    }
+
+    auto waveform = file ? std::move(file)
+                         : std::make_unique<Waveform>(journal ? journal->format : spool.format());
+    waveform->m_pieces = std::move(pieces);
+    waveform->m_frames = 0;
+    for (const WavePiece &piece : waveform->m_pieces)
+        waveform->m_frames += piece.frames;
+    waveform->m_started = journal && journal->started.isValid() ? journal->started
+                                                                : QDateTime::currentDateTime();
+    waveform->m_spool = std::move(spool);
     return waveform;
 }
 
@@ -59,7 +133,7 @@ qint64 Waveform::read(qint64 start, void *out, qint64 frames)
     const int frameBytes = m_format.bytesPerFrame();
     qint64 done = 0;
     qint64 pieceStart = 0;
-    for (const Piece &piece : m_pieces) {
+    for (const WavePiece &piece : m_pieces) {
         if (done >= frames)
             break;
         const qint64 pieceEnd = pieceStart + piece.frames;
@@ -77,25 +151,26 @@ qint64 Waveform::read(qint64 start, void *out, qint64 frames)
     return done;
 }
 
-qint64 Waveform::readPiece(const Piece &piece, qint64 offset, char *out, qint64 frames)
+qint64 Waveform::readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames)
 {
-    if (piece.source == Piece::File)
+    if (piece.source == WavePiece::File)
         return m_file.read(piece.start + offset, m_format.sampleType(), out, frames);
-    const int frameBytes = m_format.bytesPerFrame();
-    return m_spool.readAt((piece.start + offset) * frameBytes, out, frames * frameBytes)
-           / frameBytes;
+    return m_spool.read(piece.start + offset, out, frames);
 }
 
 Result<> Waveform::beginInsert(qint64 at)
 {
     endInsert();
     if (!m_spool.isValid()) {
-        Result<SpoolFile> spool = m_spoolFolder.isEmpty() ? SpoolFile::create()
-                                                          : SpoolFile::create(m_spoolFolder);
+        Result<SpoolFile> spool = SpoolFile::create(m_spoolFolder.isEmpty() ? StateFolder::path()
+                                                                            : m_spoolFolder,
+                                                    m_format);
         if (!spool.ok())
             return Failure(spool.reason());
         m_spool = std::move(spool.value());
+        m_started = QDateTime::currentDateTime();
     }
+    m_saved = false;
     at = std::clamp<qint64>(at, 0, m_frames);
 
     qint64 pieceStart = 0;
@@ -106,14 +181,15 @@ Result<> Waveform::beginInsert(qint64 at)
     }
     // recording on at the end of the latest recording grows that piece
     if (index < m_pieces.size() && pieceStart + m_pieces[index].frames == at
-        && m_pieces[index].source == Piece::Spool
-        && m_pieces[index].start + m_pieces[index].frames == m_spoolFrames) {
+        && m_pieces[index].source == WavePiece::Spool
+        && m_pieces[index].start + m_pieces[index].frames == m_spool.frames()) {
         m_insertPiece = qint64(index);
         m_insertStartFrames = m_pieces[index].frames;
+        writeJournal();
         return {};
     }
     if (index < m_pieces.size() && at > pieceStart && at < pieceStart + m_pieces[index].frames) {
-        Piece tail = m_pieces[index];
+        WavePiece tail = m_pieces[index];
         const qint64 split = at - pieceStart;
         m_pieces[index].frames = split;
         tail.start += split;
@@ -123,21 +199,22 @@ Result<> Waveform::beginInsert(qint64 at)
     } else if (index < m_pieces.size() && at == pieceStart + m_pieces[index].frames) {
         ++index;
     }
-    m_pieces.insert(m_pieces.begin() + qsizetype(index), Piece{Piece::Spool, m_spoolFrames, 0});
+    m_pieces.insert(m_pieces.begin() + qsizetype(index),
+                    WavePiece{WavePiece::Spool, m_spool.frames(), 0});
     m_insertPiece = qint64(index);
     m_insertStartFrames = 0;
+    writeJournal();
     return {};
 }
 
 Result<> Waveform::appendInserted(const char *data, qint64 frames)
 {
     if (m_insertPiece < 0)
-        return Failure(MediaTexts::spoolFailedRecording());
+        return Failure(MediaTexts::spoolWriteFailed());
     if (frames <= 0)
         return {};
-    if (Result<> appended = m_spool.append(data, frames * m_format.bytesPerFrame()); !appended.ok())
+    if (Result<> appended = m_spool.append(data, frames); !appended.ok())
         return appended;
-    m_spoolFrames += frames;
     m_pieces[std::size_t(m_insertPiece)].frames += frames;
     m_frames += frames;
     return {};
@@ -152,8 +229,48 @@ qint64 Waveform::insertedFrames() const
 
 void Waveform::endInsert()
 {
-    if (m_insertPiece >= 0 && m_pieces[std::size_t(m_insertPiece)].frames == 0)
+    if (m_insertPiece < 0)
+        return;
+    if (m_pieces[std::size_t(m_insertPiece)].frames == 0)
         m_pieces.erase(m_pieces.begin() + qsizetype(m_insertPiece));
     m_insertPiece = -1;
     m_insertStartFrames = 0;
+    writeJournal();
+    if (const Result<> flushed = flushSpool(); !flushed.ok())
+        qCWarning(lcMedia).noquote() << "could not flush the spool:" << flushed.reason();
+}
+
+Result<> Waveform::flushSpool()
+{
+    return m_spool.flush();
+}
+
+void Waveform::markSaved()
+{
+    m_saved = true;
+    writeJournal();
+}
+
+void Waveform::discard()
+{
+    m_spool.remove();
+}
+
+void Waveform::writeJournal()
+{
+    if (!m_spool.isValid())
+        return;
+    TakeJournal journal;
+    journal.started = m_started;
+    journal.format = m_format;
+    journal.filePath = m_filePath;
+    journal.fileSize = m_fileSize;
+    journal.fileModifiedMs = m_fileModifiedMs;
+    journal.pieces = m_pieces;
+    journal.growingPiece = int(m_insertPiece);
+    journal.saved = m_saved;
+    // A journal that cannot be written costs only the piecing together after a crash: the
+    // spool itself still holds every take.
+    if (const Result<> written = journal.write(m_spool.journalPath()); !written.ok())
+        qCWarning(lcMedia).noquote() << written.reason();
 }

@@ -4,14 +4,20 @@
 #include "media/SndFile.h"
 #include "media/SpoolFile.h"
 #include "media/WaveFormat.h"
+#include "media/WavePiece.h"
 
+#include <QDateTime>
 #include <QString>
 
 #include <memory>
 #include <vector>
 
+struct TakeJournal;
+
 // The sound the media control holds: a piece table over the opened file, read in place, and
-// over the spool of captured audio. Nothing of it is kept in memory but the table.
+// over the spool of captured audio. Nothing of it is kept in memory but the table. Whenever its
+// shape changes, a journal beside the spool says what it is made of, so that it can be put
+// together again after a crash.
 class Waveform
 {
 public:
@@ -19,9 +25,17 @@ public:
     explicit Waveform(const WaveFormat &format = WaveFormat::newRecording());
     // Opens path in place.
     static Result<std::unique_ptr<Waveform>> open(const QString &path);
+    // The recording a spool was left with. With file (the journal's file, opened again and
+    // unchanged), the takes come back where they were recorded into it; without, the recorded
+    // audio alone. A journal that does not match the spool is passed over for the whole spool.
+    static std::unique_ptr<Waveform> recover(SpoolFile spool,
+                                             const TakeJournal *journal,
+                                             std::unique_ptr<Waveform> file);
 
     const WaveFormat &format() const { return m_format; }
     qint64 frames() const { return m_frames; }
+    // The file this waveform was opened from; empty for a new recording.
+    const QString &filePath() const { return m_filePath; }
 
     // Reads up to frames frames from start, in the format's sample type; returns the frames read.
     qint64 read(qint64 start, void *out, qint64 frames);
@@ -32,29 +46,34 @@ public:
     // says that the recording stopped, and why.
     Result<> appendInserted(const char *data, qint64 frames);
     qint64 insertedFrames() const;
+    // Ends the insertion and puts the spool and the journal on disk.
     void endInsert();
 
-    // Where spools go; the temporary folder unless a test or benchmark says otherwise.
+    // Puts the captured audio written so far on the disk itself.
+    Result<> flushSpool();
+    // Records in the journal that the recording is saved as it stands.
+    void markSaved();
+    // The user dropped the recording: its spool and journal go.
+    void discard();
+
+    // Where spools go; the program's state folder unless a test or benchmark says otherwise.
     void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
 
 private:
-    struct Piece
-    {
-        enum Source { File, Spool };
-        Source source;
-        qint64 start; // first frame in its source
-        qint64 frames;
-    };
-
-    qint64 readPiece(const Piece &piece, qint64 offset, char *out, qint64 frames);
+    qint64 readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames);
+    void writeJournal();
 
     WaveFormat m_format;
     SndFile m_file;
+    QString m_filePath;
+    qint64 m_fileSize = 0;
+    qint64 m_fileModifiedMs = 0;
     SpoolFile m_spool;
     QString m_spoolFolder;
-    std::vector<Piece> m_pieces;
+    QDateTime m_started; // when the first take began
+    bool m_saved = false;
+    std::vector<WavePiece> m_pieces;
     qint64 m_frames = 0;
-    qint64 m_spoolFrames = 0;
     qint64 m_insertPiece = -1;      // index of the piece growing with the recording, or -1
     qint64 m_insertStartFrames = 0; // that piece's length when the insertion began
 };

@@ -30,8 +30,9 @@ struct ContextRelease
 struct Query
 {
     PulseServerInfo info;
-    bool answered = false;
+    int pending = 3; // the server's information and its lists of sources and sinks
     bool failed = false;
+    bool answered() const { return pending == 0; }
 };
 
 void onServerInfo(pa_context *, const pa_server_info *serverInfo, void *userdata)
@@ -40,10 +41,32 @@ void onServerInfo(pa_context *, const pa_server_info *serverInfo, void *userdata
     if (serverInfo) {
         query->info.defaultSource = QByteArray(serverInfo->default_source_name);
         query->info.defaultSink = QByteArray(serverInfo->default_sink_name);
-        query->answered = true;
+        --query->pending;
     } else {
         query->failed = true;
     }
+}
+
+void onSourceInfo(pa_context *, const pa_source_info *sourceInfo, int eol, void *userdata)
+{
+    auto *query = static_cast<Query *>(userdata);
+    if (eol < 0)
+        query->failed = true;
+    else if (eol > 0)
+        --query->pending;
+    else if (sourceInfo)
+        query->info.sources.append(QByteArray(sourceInfo->name));
+}
+
+void onSinkInfo(pa_context *, const pa_sink_info *sinkInfo, int eol, void *userdata)
+{
+    auto *query = static_cast<Query *>(userdata);
+    if (eol < 0)
+        query->failed = true;
+    else if (eol > 0)
+        --query->pending;
+    else if (sinkInfo)
+        query->info.sinks.append(QByteArray(sinkInfo->name));
 }
 
 void onContextState(pa_context *context, void *userdata)
@@ -53,6 +76,14 @@ void onContextState(pa_context *context, void *userdata)
     case PA_CONTEXT_READY:
         // The context keeps the operation alive; the answer comes through the callback.
         if (pa_operation *operation = pa_context_get_server_info(context, onServerInfo, query))
+            pa_operation_unref(operation);
+        else
+            query->failed = true;
+        if (pa_operation *operation = pa_context_get_source_info_list(context, onSourceInfo, query))
+            pa_operation_unref(operation);
+        else
+            query->failed = true;
+        if (pa_operation *operation = pa_context_get_sink_info_list(context, onSinkInfo, query))
             pa_operation_unref(operation);
         else
             query->failed = true;
@@ -87,13 +118,13 @@ Result<PulseServerInfo> PulseServerInfo::query(std::chrono::milliseconds timeout
         return unreachable;
 
     const QDeadlineTimer deadline(timeout);
-    while (!query.answered && !query.failed && !deadline.hasExpired()) {
+    while (!query.answered() && !query.failed && !deadline.hasExpired()) {
         const qint64 leftUs = std::max<qint64>(deadline.remainingTimeNSecs() / 1000, 0);
         if (pa_mainloop_prepare(mainloop.get(), int(std::min<qint64>(leftUs, 100'000))) < 0
             || pa_mainloop_poll(mainloop.get()) < 0 || pa_mainloop_dispatch(mainloop.get()) < 0)
             break;
     }
-    if (!query.answered)
+    if (!query.answered())
         return unreachable;
     return query.info;
 }

@@ -69,7 +69,11 @@ void RecorderController::StopRecording()
 void RecorderController::PlayRecording()
 {
     m_c.MMCRecord->setCommand(QStringLiteral("prev"));
-    m_c.MMCRecord->setCommand(QStringLiteral("play"));
+    // A playback that cannot start says why; the window then stays ready.
+    if (const Result<> played = m_c.MMCRecord->setCommand(QStringLiteral("play")); !played.ok()) {
+        report(CannotPlayPrefix + played.reason());
+        return;
+    }
     m_c.Lblread->setText(PlayingText);
     m_c.TimerBar->stop();
     m_c.cmdNew->setEnabled(false);
@@ -134,6 +138,9 @@ void RecorderController::OpenRecording()
         Skip::statement([&] { m_c.MMCRecord->setCommand(QStringLiteral("open")); });
         Skip::statement([&] { m_c.TimerBar->stop(); });
         Skip::statement([&] { IsModified = FlagFalse; });
+        // A recording or playback under way went with the recording it belonged to.
+        if (Skip::test([&] { return m_c.cmdStop->isEnabled(); }))
+            showReady();
     }
 }
 
@@ -158,6 +165,47 @@ void RecorderController::MMCRecord_StatusUpdate()
         })) {
         Skip::statement([&] { StopRecording(); });
     }
+}
+
+void RecorderController::MMCRecord_BrokeOff(const QString &reason)
+{
+    const QString status = m_c.Lblread->text();
+    const bool recording = status.startsWith(RecordStartPrefix);
+    if (!recording && status != PlayingText)
+        return;
+    Skip::statement([&] { StopRecording(); });
+    if (recording) {
+        Skip::statement([&] {
+            const qint64 kept = m_c.MMCRecord->Length() / 1000;
+            report(RecordingBrokeOff.arg(reason, RecordingClock::minutesSeconds(kept)));
+        });
+    } else {
+        Skip::statement([&] { report(PlaybackBrokeOffPrefix + reason); });
+    }
+}
+
+void RecorderController::RecordingRecovered(const LeftoverTake &take)
+{
+    const bool inFile = !take.filePath.isEmpty() && !take.fileChanged;
+    if (inFile) {
+        Skip::statement([&] { CurrentFileName = take.filePath; });
+        Skip::statement([&] { m_c.LblFile->setText(FilePrefix + take.filePath); });
+    } else {
+        Skip::statement([&] { m_c.LblFile->setText(NewFile); });
+    }
+    Skip::statement([&] { IsModified = FlagTrue; });
+    if (take.fileChanged)
+        Skip::statement([&] { report(RecoveredWithoutFile.arg(take.filePath)); });
+}
+
+void RecorderController::showReady()
+{
+    Skip::statement([&] { m_c.Lblread->setText(StoppedText); });
+    Skip::statement([&] { m_c.cmdNew->setEnabled(true); });
+    Skip::statement([&] { m_c.cmdRecord->setEnabled(true); });
+    Skip::statement([&] { m_c.cmdPlay->setEnabled(true); });
+    Skip::statement([&] { m_c.cmdStop->setEnabled(false); });
+    Skip::statement([&] { m_c.cmdSave->setEnabled(true); });
 }
 
 void RecorderController::report(const QString &text)

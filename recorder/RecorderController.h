@@ -10,6 +10,7 @@
 #include <functional>
 
 class Clock;
+struct LeftoverTake;
 
 // The six recorder procedures behind the window's buttons, and the form-level variables they
 // keep. NewRecording, StopRecording and PlayRecording let an error pass to their caller; the
@@ -38,6 +39,13 @@ public:
     // The recording clock's tick and the end-of-playback watch; both skip errors.
     void TimerBar_Timer();
     void MMCRecord_StatusUpdate();
+    // A recording or playback that ended by itself (disk full, sound server or device gone):
+    // back to the ready state, and a box says what happened and what was kept. Skips errors.
+    void MMCRecord_BrokeOff(const QString &reason);
+
+    // A recording an earlier run left unsaved, now the open one: unsaved, ready to play and
+    // save. Skips errors.
+    void RecordingRecovered(const LeftoverTake &take);
 
     // The form-level variables, read and written by start-up and exit as well.
     QString CurrentFileName;
@@ -46,6 +54,8 @@ public:
 
 private:
     void report(const QString &text);
+    // The ready state's status line and buttons, each statement skipped on its own.
+    void showReady();
 
     RecorderControls m_c;
     Services m_services;

@@ -4,6 +4,11 @@
 
 QString RecordingClock::text(qint64 elapsedSeconds)
 {
-    const qint64 seconds = std::llabs(elapsedSeconds);
-    return QStringLiteral("录音时间：%1分%2秒").arg(seconds / 60).arg(seconds % 60);
+    return QStringLiteral("录音时间：") + minutesSeconds(elapsedSeconds);
+}
+
+QString RecordingClock::minutesSeconds(qint64 seconds)
+{
+    const qint64 whole = std::llabs(seconds);
+    return QStringLiteral("%1分%2秒").arg(whole / 60).arg(whole % 60);
 }

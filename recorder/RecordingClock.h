@@ -10,4 +10,6 @@ public:
     // stale pair; minutes keep counting past the hour. A negative value (the clock was set
     // back) shows its absolute value.
     static QString text(qint64 elapsedSeconds);
+    // "M分S秒" alone, the same way.
+    static QString minutesSeconds(qint64 seconds);
 };

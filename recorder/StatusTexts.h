@@ -15,4 +15,12 @@ inline const QString FilePrefix = QStringLiteral("文件：");
 inline const QString WavFilter = QStringLiteral("*.wav|*.wav");
 inline const QString MessageTitle = QStringLiteral("Tapewren音频录音机");
 
+// What the boxes say when a recording or playback goes wrong by itself, or comes back.
+inline const QString RecordingBrokeOff = QStringLiteral(
+        "录音已中断：%1。已保留 %2 的录音，可以播放或保存。");
+inline const QString PlaybackBrokeOffPrefix = QStringLiteral("播放已中断：");
+inline const QString CannotPlayPrefix = QStringLiteral("无法播放：");
+inline const QString RecoveredWithoutFile = QStringLiteral(
+        "录音时打开的文件“%1”已被修改或删除，只恢复了录下的声音。");
+
 } // namespace StatusTexts

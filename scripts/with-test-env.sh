@@ -11,6 +11,8 @@ work=$(mktemp -d /tmp/tapewren-env.XXXXXX)
 chmod 700 "$work"
 export XDG_RUNTIME_DIR="$work/run"
 mkdir -m 700 -p "$XDG_RUNTIME_DIR"
+# Recordings left by killed test programs stay here, not in the user's own state folder.
+export XDG_STATE_HOME="$work/state"
 export HOME="${HOME:-$work}"
 
 pids=()

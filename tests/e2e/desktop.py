@@ -418,6 +418,8 @@ class Tapewren:
 
 def program_environment(extra=None):
     environment = dict(os.environ)
+    # A state folder of its own, so no recording another test left behind is offered at start.
+    environment["XDG_STATE_HOME"] = tempfile.mkdtemp(prefix="tapewren-state-")
     environment["QT_LINUX_ACCESSIBILITY_ALWAYS_ON"] = "1"
     environment.pop("AT_SPI_BUS_ADDRESS", None)
     environment.pop("QT_QPA_PLATFORM", None)

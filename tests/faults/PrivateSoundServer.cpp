@@ -75,9 +75,8 @@ QString PrivateSoundServer::start()
         return QStringLiteral("pulseaudio did not answer");
 
     if (!pactl({"load-module", "module-null-sink", "sink_name=out"})
-        || !pactl({"load-module", "module-null-sink", "sink_name=mic"})
-        || !pactl({"load-module", "module-remap-source", "master=mic.monitor", "source_name=vmic"})
-        || !pactl({"set-default-sink", "out"}) || !pactl({"set-default-source", "vmic"}))
+        || !pactl({"load-module", "module-null-sink", "sink_name=mic"}) || !restoreInput()
+        || !pactl({"set-default-sink", "out"}))
         return QStringLiteral("cannot set up the test devices");
 
     m_tone.setStandardOutputProcess(&m_feed);
@@ -119,12 +118,28 @@ void PrivateSoundServer::kill()
     m_daemon.waitForFinished();
 }
 
-bool PrivateSoundServer::pactl(const QStringList &arguments) const
+bool PrivateSoundServer::removeInput()
+{
+    return pactl({QStringLiteral("unload-module"), m_inputModule});
+}
+
+bool PrivateSoundServer::restoreInput()
+{
+    return pactl({"load-module", "module-remap-source", "master=mic.monitor", "source_name=vmic"},
+                 &m_inputModule)
+           && pactl({"set-default-source", "vmic"});
+}
+
+bool PrivateSoundServer::pactl(const QStringList &arguments, QString *output) const
 {
     QProcess process;
-    process.setStandardOutputFile(QProcess::nullDevice());
+    if (!output)
+        process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
     process.start(QStringLiteral("pactl"), arguments);
-    return process.waitForFinished(pactlTimeoutMs) && process.exitStatus() == QProcess::NormalExit
-           && process.exitCode() == 0;
+    const bool done = process.waitForFinished(pactlTimeoutMs)
+                      && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (output)
+        *output = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();
+    return done;
 }

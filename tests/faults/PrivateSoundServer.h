@@ -18,10 +18,14 @@ public:
     QString start();
     // Kills the daemon with SIGKILL, as a crash would.
     void kill();
+    // Takes the default input away, as unplugging it would, and brings it back.
+    bool removeInput();
+    bool restoreInput();
 
 private:
-    bool pactl(const QStringList &arguments) const;
+    bool pactl(const QStringList &arguments, QString *output = nullptr) const;
 
+    QString m_inputModule;
     QTemporaryDir m_runtime;
     QProcess m_daemon;
     QProcess m_tone;

@@ -52,7 +52,7 @@ public:
             std::signal(SIGXFSZ, SIG_IGN);
             getrlimit(RLIMIT_FSIZE, &m_oldLimit);
         }
-        QDir(folder).mkdir(QStringLiteral("spool"));
+        QDir(folder).mkpath(QStringLiteral("state/tapewren"));
         QDir(folder).mkdir(QStringLiteral("saved"));
     }
 
@@ -64,7 +64,9 @@ public:
     }
 
     QString whyNot() const { return m_whyNot; }
-    QString spool() const { return m_folder + QStringLiteral("/spool"); }
+    // The state folder, where the program spools what it records.
+    QString stateHome() const { return m_folder + QStringLiteral("/state"); }
+    QString spool() const { return m_folder + QStringLiteral("/state/tapewren"); }
     QString saved() const { return m_folder + QStringLiteral("/saved"); }
 
     // From now on only about room more bytes fit.
@@ -136,16 +138,16 @@ QByteArray contents(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The spool goes where TMPDIR points, as in the program.
-auto spoolIn(const QString &folder)
+// The spool goes into the state folder, as in the program.
+auto stateIn(const QString &folder)
 {
-    const QByteArray old = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(folder));
+    const QByteArray old = qgetenv("XDG_STATE_HOME");
+    qputenv("XDG_STATE_HOME", QFile::encodeName(folder));
     return qScopeGuard([old] {
         if (old.isEmpty())
-            qunsetenv("TMPDIR");
+            qunsetenv("XDG_STATE_HOME");
         else
-            qputenv("TMPDIR", old);
+            qputenv("XDG_STATE_HOME", old);
     });
 }
 
@@ -184,7 +186,7 @@ void tst_DiskFull::record_keepsWhatWasCaptured_whenDiskFillsUp()
     SmallDisk disk(SmallDisk::Kind(kind), dir.filePath(QStringLiteral("disk")));
     if (!disk.whyNot().isEmpty())
         QSKIP(qPrintable(disk.whyNot()));
-    const auto restore = spoolIn(disk.spool());
+    const auto restore = stateIn(disk.stateHome());
 
     WaveWindow w;
     QVERIFY(w.click(w.ui().cmdRecord));
@@ -194,16 +196,21 @@ void tst_DiskFull::record_keepsWhatWasCaptured_whenDiskFillsUp()
     const QByteArray sent = ramp(2 * 44100);
     w.input->push(sent);
     QTRY_VERIFY(!w.media->isRecording());
-    disk.empty();
 
-    // the media control says why it ended; the window shows the recording until Stop
-    QCOMPARE(brokeOff, QList<QVariantList>{{MediaTexts::diskFullRecording()}});
-    QCOMPARE(w.buttons(), QStringLiteral("0 0 0 1 0"));
-    QVERIFY(w.click(w.ui().cmdStop));
+    // the window returns to ready by itself and says what happened and what was kept
+    QCOMPARE(brokeOff, QList<QVariantList>{{MediaTexts::diskFull()}});
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+    QCOMPARE(w.ui().Lblread->text(), QStringLiteral("停止..."));
+    QVERIFY(!w.ui().TimerBar->isActive());
     const qint64 kept = w.media->lengthFrames();
     QVERIFY2(kept > 0 && kept < 2 * 44100, qPrintable(QString::number(kept)));
     const QByteArray captured = sent.left(kept * 4);
+    QCOMPARE(w.fakes.messageBox.shown.size(), 1);
+    QCOMPARE(w.fakes.messageBox.shown.first().prompt,
+             QStringLiteral("录音已中断：磁盘已满。已保留 0分%1秒 的录音，可以播放或保存。")
+                     .arg(kept / 44100));
+    QCOMPARE(w.fakes.messageBox.shown.first().style, 48);
+    w.fakes.messageBox.shown.clear();
 
     // what was captured plays back whole
     QVERIFY(w.click(w.ui().cmdPlay));
@@ -213,13 +220,18 @@ void tst_DiskFull::record_keepsWhatWasCaptured_whenDiskFillsUp()
     emit w.media->StatusUpdate();
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
 
-    // and saves elsewhere with every captured frame
+    // and saves to another disk with every captured frame while its own is still full (a limit
+    // on every file's size is no other disk)
+    if (kind == SmallDisk::FileSizeLimit)
+        disk.empty();
     const QString take = dir.filePath(QStringLiteral("take.wav"));
     w.answerDialog(take);
     QVERIFY(w.click(w.ui().cmdSave));
     QCOMPARE(w.fakes.messageBox.shown.size(), 0);
     QCOMPARE(w.recorder().IsModified, FlagFalse);
     QVERIFY(WavFixture::read(take).ints == widened(captured));
+    // the saved recording's spool goes once the recording is dropped
+    QVERIFY(w.click(w.ui().cmdNew));
     QCOMPARE(entries(disk.spool()), QStringList());
 }
 
@@ -235,8 +247,7 @@ void tst_DiskFull::save_keepsOldFile_whenDiskIsFull()
     SmallDisk disk(SmallDisk::Kind(kind), dir.filePath(QStringLiteral("disk")));
     if (!disk.whyNot().isEmpty())
         QSKIP(qPrintable(disk.whyNot()));
-    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("spool")));
-    const auto restore = spoolIn(dir.filePath(QStringLiteral("spool")));
+    const auto restore = stateIn(dir.filePath(QStringLiteral("state")));
 
     const QString old = disk.saved() + QStringLiteral("/旧 录音.wav");
     QVERIFY(WavFixture::write(old,
@@ -273,7 +284,8 @@ void tst_DiskFull::save_keepsOldFile_whenDiskIsFull()
     QVERIFY(w.click(w.ui().cmdSave));
     QCOMPARE(w.recorder().IsModified, FlagFalse);
     QVERIFY(WavFixture::read(fresh).ints == widened(sent));
-    QCOMPARE(entries(dir.filePath(QStringLiteral("spool"))), QStringList());
+    QVERIFY(w.click(w.ui().cmdNew));
+    QCOMPARE(entries(dir.filePath(QStringLiteral("state/tapewren"))), QStringList());
 }
 
 QTEST_MAIN(tst_DiskFull)

@@ -1,17 +1,21 @@
 #include "FakePlatform.h"
 #include "PrivateSoundServer.h"
 #include "SyntheticAudioInput.h"
+#include "WavFixture.h"
 #include "WaveWindow.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sndfile.h>
 
 #include <sys/stat.h>
 
@@ -36,22 +40,6 @@ auto overrideEnvironment(const char *name, const QByteArray &value)
     });
 }
 
-// Bytes held by files that process pid has open inside folder, named or not.
-qint64 bytesOpenIn(qint64 pid, const QString &folder)
-{
-    const QString fds = QStringLiteral("/proc/%1/fd").arg(pid);
-    qint64 bytes = -1;
-    for (const QString &fd :
-         QDir(fds).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
-        const QString link = QFile::symLinkTarget(fds + QLatin1Char('/') + fd);
-        struct stat st = {};
-        if (link.startsWith(folder + QLatin1Char('/'))
-            && ::stat(QFile::encodeName(fds + QLatin1Char('/') + fd).constData(), &st) == 0)
-            bytes = std::max(bytes, qint64(st.st_size));
-    }
-    return bytes;
-}
-
 QString run(const QString &program, const QStringList &arguments)
 {
     QProcess process;
@@ -63,51 +51,70 @@ QString run(const QString &program, const QStringList &arguments)
 
 } // namespace
 
-// Nothing of a recording stays on disk once the program is gone: the spool has no name from
-// the start, and a save writes its target in one step.
+// A recording's spool stays on disk exactly as long as the user has not chosen to end the
+// recording: it goes with an exit, a New or an Open, and stays after a kill for the next start.
 class tst_NoFileLeft : public QObject
 {
     Q_OBJECT
 
 private slots:
-    void exit_leavesNoFile_data();
-    void exit_leavesNoFile();
-    void kill_whileRecording_leavesNoFile();
+    void chosenEnd_leavesNoSpool_data();
+    void chosenEnd_leavesNoSpool();
+    void kill_whileRecording_leavesTheTakeForTheNextStart();
 };
 
-void tst_NoFileLeft::exit_leavesNoFile_data()
+void tst_NoFileLeft::chosenEnd_leavesNoSpool_data()
 {
-    QTest::addColumn<int>("answer");
+    QTest::addColumn<QString>("end");
     QTest::addColumn<QStringList>("saved");
-    QTest::newRow("unsaved recording dropped") << int(MessageBox::No) << QStringList();
-    QTest::newRow("recording saved first") << int(MessageBox::Yes) << QStringList{"take.wav"};
+    QTest::newRow("exit, unsaved recording dropped") << "exit no" << QStringList();
+    QTest::newRow("exit, recording saved first") << "exit yes" << QStringList{"take.wav"};
+    QTest::newRow("new") << "new" << QStringList();
+    QTest::newRow("open") << "open" << QStringList{"other.wav"};
 }
 
-void tst_NoFileLeft::exit_leavesNoFile()
+void tst_NoFileLeft::chosenEnd_leavesNoSpool()
 {
-    QFETCH(int, answer);
+    QFETCH(QString, end);
     QFETCH(QStringList, saved);
-    QTemporaryDir temp;
+    QTemporaryDir state;
     QTemporaryDir target;
-    const auto restore = overrideEnvironment("TMPDIR", QFile::encodeName(temp.path()));
+    const auto restore = overrideEnvironment("XDG_STATE_HOME", QFile::encodeName(state.path()));
+    const QString spool = state.filePath(QStringLiteral("tapewren"));
 
     WaveWindow w;
     QVERIFY(w.click(w.ui().cmdRecord));
     w.input->push(QByteArray(44100 * 4, '\x11'));
-    w.fakes.messageBox.answers.enqueue(answer);
-    w.answerDialog(target.filePath(QStringLiteral("take.wav")));
-    bool ended = false;
-    try {
-        w.frmMain->deliver(&FrmMain::cmdExit_Click);
-    } catch (const ProgramEnded &) {
-        ended = true;
+    QCOMPARE(entries(spool).size(), 2); // the spool and its journal
+    if (end == u"new") {
+        QVERIFY(w.click(w.ui().cmdStop));
+        QVERIFY(w.click(w.ui().cmdNew));
+    } else if (end == u"open") {
+        const QString other = target.filePath(QStringLiteral("other.wav"));
+        QVERIFY(WavFixture::write(other,
+                                  WavFixture::signal(SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                                                     8000,
+                                                     1,
+                                                     800)));
+        w.answerDialog(other);
+        QVERIFY(w.click(w.ui().cmdOpen));
+        QCOMPARE(w.ui().LblFile->text(), QStringLiteral("文件：") + other);
+    } else {
+        w.fakes.messageBox.answers.enqueue(end == u"exit yes" ? MessageBox::Yes : MessageBox::No);
+        w.answerDialog(target.filePath(QStringLiteral("take.wav")));
+        bool ended = false;
+        try {
+            w.frmMain->deliver(&FrmMain::cmdExit_Click);
+        } catch (const ProgramEnded &) {
+            ended = true;
+        }
+        QVERIFY(ended);
     }
-    QVERIFY(ended);
-    QCOMPARE(entries(temp.path()), QStringList());
+    QCOMPARE(entries(spool), QStringList());
     QCOMPARE(entries(target.path()), saved);
 }
 
-void tst_NoFileLeft::kill_whileRecording_leavesNoFile()
+void tst_NoFileLeft::kill_whileRecording_leavesTheTakeForTheNextStart()
 {
     const QString program = qEnvironmentVariable("TAPEWREN_PROGRAM_DIR")
                             + QStringLiteral("/tapewren");
@@ -130,10 +137,11 @@ void tst_NoFileLeft::kill_whileRecording_leavesNoFile()
     if (problem.contains(QStringLiteral("not installed")))
         QSKIP(qPrintable(problem));
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
-    QTemporaryDir temp;
+    QTemporaryDir state;
+    const QString folder = state.filePath(QStringLiteral("tapewren"));
     QProcess tapewren;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("TMPDIR"), temp.path());
+    environment.insert(QStringLiteral("XDG_STATE_HOME"), state.path());
     environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
     tapewren.setProcessEnvironment(environment);
     tapewren.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -154,9 +162,12 @@ void tst_NoFileLeft::kill_whileRecording_leavesNoFile()
                                 QStringLiteral("Tapewren 音频录音机")})
                                    .section(QLatin1Char('\n'), 0, 0);
     QVERIFY2(!window.isEmpty(), "the window did not show");
-    // a click the moment the window maps can get lost: click until the spool is open
-    for (int attempt = 0; attempt < 10 && bytesOpenIn(tapewren.processId(), temp.path()) < 0;
-         ++attempt) {
+    const auto spool = [&] {
+        const QStringList spools = QDir(folder).entryList({QStringLiteral("take-*.wav")});
+        return spools.isEmpty() ? QString() : folder + u'/' + spools.first();
+    };
+    // a click the moment the window maps can get lost: click until the spool is there
+    for (int attempt = 0; attempt < 10 && spool().isEmpty(); ++attempt) {
         run(QStringLiteral("xdotool"),
             {"mousemove",
              "--window",
@@ -167,14 +178,26 @@ void tst_NoFileLeft::kill_whileRecording_leavesNoFile()
              "1"});
         QTest::qWait(1000);
     }
-    // the spool is open, nameless, and filling up
-    QTRY_VERIFY_WITH_TIMEOUT(bytesOpenIn(tapewren.processId(), temp.path()) > 44100 * 4, 20000);
-    QCOMPARE(entries(temp.path()), QStringList());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(spool()).size() > 44100 * 4, 20000);
 
+    // a running copy's take is never offered elsewhere
+    WaveMediaControl other;
+    other.setSpoolFolder(folder);
+    QCOMPARE(other.leftoverTakes().size(), 0);
+
+    const qint64 framesBeforeKill = (QFileInfo(spool()).size() - 80) / 4;
     tapewren.kill();
     QVERIFY(tapewren.waitForFinished());
     QCOMPARE(tapewren.exitStatus(), QProcess::CrashExit);
-    QCOMPARE(entries(temp.path()), QStringList());
+
+    // the spool is a sound file holding the take up to the kill, and the next start has it
+    const qint64 kept = WavFixture::read(spool()).frames();
+    QVERIFY2(kept >= framesBeforeKill - 44100,
+             qPrintable(QStringLiteral("%1 of %2").arg(kept).arg(framesBeforeKill)));
+    const QList<LeftoverTake> takes = other.leftoverTakes();
+    QCOMPARE(takes.size(), 1);
+    QCOMPARE(takes.first().lengthMs, kept * 1000 / 44100);
+    QVERIFY(takes.first().filePath.isEmpty());
 }
 
 QTEST_MAIN(tst_NoFileLeft)

@@ -55,14 +55,15 @@ void tst_ServerKilledWhilePlaying::play_stopsCleanly_whenServerIsKilled()
 
     m_server.kill();
     QTRY_VERIFY_WITH_TIMEOUT(!w.media->isPlaying(), 20000);
-    QCOMPARE(brokeOff, QList<QVariantList>{{MediaTexts::serverLostPlaying()}});
+    QCOMPARE(brokeOff, QList<QVariantList>{{MediaTexts::serverLost()}});
     QVERIFY(w.media->Position() < w.media->Length());
 
-    // the watch leaves a broken-off playback to the user; Stop returns to ready
-    emit w.media->StatusUpdate();
-    QCOMPARE(w.buttons(), QStringLiteral("0 0 0 1 0"));
-    QVERIFY(w.click(w.ui().cmdStop));
+    // the window is back to ready by itself, and says so
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+    QCOMPARE(w.fakes.messageBox.shown.size(), 1);
+    QCOMPARE(w.fakes.messageBox.shown.first().prompt,
+             QStringLiteral("播放已中断：与声音服务器的连接中断"));
+    w.fakes.messageBox.shown.clear();
 
     // the sound is all still there
     const QString copy = m_dir.filePath(QStringLiteral("copy.wav"));
@@ -71,11 +72,13 @@ void tst_ServerKilledWhilePlaying::play_stopsCleanly_whenServerIsKilled()
     QCOMPARE(w.fakes.messageBox.shown.size(), 0);
     QVERIFY(WavFixture::read(copy).ints == WavFixture::read(tone).ints);
 
-    // playing again without a server is refused, and Stop still works
+    // playing again without a server is refused with the reason, and the window stays ready
     QVERIFY(w.click(w.ui().cmdPlay));
     QVERIFY(!w.media->isPlaying());
-    QVERIFY(w.click(w.ui().cmdStop));
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+    QCOMPARE(w.fakes.messageBox.shown.size(), 1);
+    QCOMPARE(w.fakes.messageBox.shown.first().prompt,
+             QStringLiteral("无法播放：无法连接声音服务器"));
 }
 
 QTEST_MAIN(tst_ServerKilledWhilePlaying)

@@ -5,7 +5,9 @@
 #include "recorder/RecorderController.h"
 
 #include <QFile>
+#include <QMediaDevices>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -26,14 +28,15 @@ qint64 framesIn(const QString &path)
 
 } // namespace
 
-// The sound server dies in the middle of a recording. Runs its own server: killing the shared
-// one would break every other test.
+// The input goes away, then the sound server dies, in the middle of a recording. Runs its own
+// server: killing the shared one would break every other test.
 class tst_ServerKilledWhileRecording : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
+    void record_keepsCapturedAudio_whenInputIsRemoved();
     void record_keepsCapturedAudio_whenServerIsKilled();
 
 private:
@@ -49,6 +52,34 @@ void tst_ServerKilledWhileRecording::initTestCase()
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
+void tst_ServerKilledWhileRecording::record_keepsCapturedAudio_whenInputIsRemoved()
+{
+    WaveWindow w(WaveWindow::Sound::Server);
+    QVERIFY(w.click(w.ui().cmdRecord));
+    QTRY_VERIFY_WITH_TIMEOUT(w.media->Length() >= 1000, 20000);
+
+    QVERIFY(m_server.removeInput());
+    const auto restore = qScopeGuard([&] {
+        // the next test records from it again, once Qt lists it again
+        m_server.restoreInput();
+        QTRY_VERIFY_WITH_TIMEOUT(!QMediaDevices::audioInputs().isEmpty(), 10000);
+    });
+    QTRY_VERIFY_WITH_TIMEOUT(!w.media->isRecording(), 5000);
+
+    const qint64 kept = w.media->lengthFrames();
+    QVERIFY(kept >= 44100);
+    QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+    QCOMPARE(w.fakes.messageBox.shown.size(), 1);
+    QCOMPARE(w.fakes.messageBox.shown.first().prompt,
+             QStringLiteral("录音已中断：录音设备已断开。已保留 %1 的录音，可以播放或保存。")
+                     .arg(QStringLiteral("0分%1秒").arg(kept / 44100)));
+
+    const QString path = m_dir.filePath(QStringLiteral("unplugged.wav"));
+    w.answerDialog(path);
+    QVERIFY(w.click(w.ui().cmdSave));
+    QCOMPARE(framesIn(path), kept);
+}
+
 void tst_ServerKilledWhileRecording::record_keepsCapturedAudio_whenServerIsKilled()
 {
     WaveWindow w(WaveWindow::Sound::Server);
@@ -59,13 +90,18 @@ void tst_ServerKilledWhileRecording::record_keepsCapturedAudio_whenServerIsKille
 
     m_server.kill();
     QTRY_VERIFY_WITH_TIMEOUT(!w.media->isRecording(), 20000);
-    QCOMPARE(brokeOff, QList<QVariantList>{{MediaTexts::serverLostRecording()}});
+    QCOMPARE(brokeOff, QList<QVariantList>{{MediaTexts::serverLost()}});
     const qint64 kept = w.media->lengthFrames();
     QVERIFY(kept >= 44100);
 
-    QCOMPARE(w.buttons(), QStringLiteral("0 0 0 1 0"));
-    QVERIFY(w.click(w.ui().cmdStop));
+    // the window is back to ready by itself, and says so
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+    QVERIFY(!w.ui().TimerBar->isActive());
+    QCOMPARE(w.fakes.messageBox.shown.size(), 1);
+    QVERIFY2(w.fakes.messageBox.shown.first().prompt.startsWith(
+                     QStringLiteral("录音已中断：与声音服务器的连接中断。已保留 ")),
+             qPrintable(w.fakes.messageBox.shown.first().prompt));
+    w.fakes.messageBox.shown.clear();
     QCOMPARE(w.media->lengthFrames(), kept);
 
     const QString path = m_dir.filePath(QStringLiteral("kept.wav"));
@@ -75,7 +111,7 @@ void tst_ServerKilledWhileRecording::record_keepsCapturedAudio_whenServerIsKille
     QCOMPARE(w.recorder().IsModified, FlagFalse);
     QCOMPARE(framesIn(path), kept);
 
-    // without a server, Record is refused with its reason and Play can still be stopped
+    // without a server, Record and Play are refused with their reasons; the window stays ready
     QVERIFY(w.click(w.ui().cmdRecord));
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
     QCOMPARE(w.fakes.messageBox.shown.size(), 1);
@@ -83,8 +119,8 @@ void tst_ServerKilledWhileRecording::record_keepsCapturedAudio_whenServerIsKille
     QCOMPARE(w.recorder().IsModified, FlagFalse);
     QVERIFY(w.click(w.ui().cmdPlay));
     QVERIFY(!w.media->isPlaying());
-    QVERIFY(w.click(w.ui().cmdStop));
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+    QCOMPARE(w.fakes.messageBox.shown.size(), 2);
     QCOMPARE(w.media->lengthFrames(), kept);
 }
 

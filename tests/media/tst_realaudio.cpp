@@ -1,5 +1,6 @@
 #include "media/WaveMediaControl.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -74,6 +75,7 @@ class tst_RealAudio : public QObject
 private slots:
     void initTestCase();
     void record_twoSeconds_savesTheTone();
+    void record_keepsEverythingFromCommandToStop();
     void play_letsTheWholeRecordingOut();
 
 private:
@@ -117,6 +119,30 @@ void tst_RealAudio::record_twoSeconds_savesTheTone()
     QVERIFY2(std::abs(seconds - 2.0) <= 0.1, qPrintable(QString::number(seconds)));
     const double frequency = soxStat({file, "-n", "remix", "1", "stat"}, "Rough   frequency");
     QVERIFY2(std::abs(frequency - 440) <= 10, qPrintable(QString::number(frequency)));
+}
+
+void tst_RealAudio::record_keepsEverythingFromCommandToStop()
+{
+    // a fresh control is a fresh program: its first take counts as much as the later ones
+    WaveMediaControl control;
+    control.setFileName("new");
+    control.setCommand("open");
+    for (int take = 0; take < 4; ++take) {
+        const qint64 before = control.lengthFrames();
+        QElapsedTimer elapsed;
+        elapsed.start();
+        QCOMPARE(control.setCommand("record").reason(), QString());
+        QTest::qWait(300 + 170 * take);
+        const double askedMs = double(elapsed.nsecsElapsed()) / 1e6;
+        control.setCommand("stop");
+        const double heldMs = double(control.lengthFrames() - before) / 44.1;
+        // the server hands sound over in blocks: the last one may reach a little past Stop
+        QVERIFY2(heldMs >= askedMs - 15 && heldMs <= askedMs + 40,
+                 qPrintable(QStringLiteral("take %1 held %2 ms of %3 ms")
+                                    .arg(take)
+                                    .arg(heldMs)
+                                    .arg(askedMs)));
+    }
 }
 
 void tst_RealAudio::play_letsTheWholeRecordingOut()

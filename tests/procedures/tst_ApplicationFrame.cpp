@@ -16,6 +16,7 @@ struct FrameRig : RecorderRig
     FrameRig()
         : skinLoader(skin, fakes.programFolder, window)
         , frame(recorder,
+                media,
                 *cmdStop,
                 {fakes.instanceGuard, fakes.messageBox, fakes.programEnd, skinLoader})
     {
@@ -54,6 +55,8 @@ private slots:
     void exit_endsAtOnce_whenNothingIsUnsaved();
     void exit_data();
     void exit();
+    void leftoverTakes_data();
+    void leftoverTakes();
 };
 
 void ApplicationFrameTest::formLoad_preparesNewRecording_disablesStop_andAppliesSkin()
@@ -191,6 +194,68 @@ void ApplicationFrameTest::exit()
         QCOMPARE(rig.Lblread->text(), status);
         QVERIFY(rig.TimerBar->isActive());
         QCOMPARE(rig.buttons(), QStringLiteral("0 0 0 1 0"));
+    }
+}
+
+void ApplicationFrameTest::leftoverTakes_data()
+{
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<QString>("fileLine");
+    QTest::addColumn<int>("boxes");
+
+    const QStringList found{"leftoverTakes"};
+    QTest::newRow("yes to the newest")
+            << QList<int>{6} << found + QStringList{"recoverTake /a.wav", "keepLeftoverTakes"}
+            << QStringLiteral("录音文件：当前录音文件为 Temp_Record_File.wav") << 1;
+    QTest::newRow("no, then yes to the one recorded into a file")
+            << QList<int>{7, 6}
+            << found + QStringList{"discardTake /a.wav", "recoverTake /b.wav", "keepLeftoverTakes"}
+            << QStringLiteral("文件：/music/讲座.wav") << 2;
+    QTest::newRow("no, then cancel")
+            << QList<int>{7, 2} << found + QStringList{"discardTake /a.wav", "keepLeftoverTakes"}
+            << QStringLiteral("文件：") << 2;
+    QTest::newRow("no to all, the last one's file changed")
+            << QList<int>{7, 7, 6}
+            << found
+                       + QStringList{"discardTake /a.wav",
+                                     "discardTake /b.wav",
+                                     "recoverTake /c.wav",
+                                     "keepLeftoverTakes"}
+            << QStringLiteral("录音文件：当前录音文件为 Temp_Record_File.wav") << 4;
+}
+
+void ApplicationFrameTest::leftoverTakes()
+{
+    QFETCH(QList<int>, answers);
+    QFETCH(QStringList, calls);
+    QFETCH(QString, fileLine);
+    QFETCH(int, boxes);
+
+    FrameRig rig;
+    const QDateTime started(QDate(2026, 12, 6), QTime(9, 30, 59));
+    rig.media.leftovers = {{"/a.wav", started, 125900, {}, false},
+                           {"/b.wav", started, 61000, "/music/讲座.wav", false},
+                           {"/c.wav", started, 5000, "/music/gone.wav", true}};
+    for (int answer : answers)
+        rig.fakes.messageBox.answers.enqueue(answer);
+
+    rig.frame.OfferLeftoverTakes();
+
+    QCOMPARE(rig.media.calls, calls);
+    QCOMPARE(rig.fakes.messageBox.shown.size(), boxes);
+    const FakeMessageBox::Shown offer = rig.fakes.messageBox.shown.first();
+    QCOMPARE(offer.prompt,
+             QStringLiteral("发现上次未保存的录音（2分5秒，开始于 2026-12-06 09:30）。是否恢复？"));
+    QCOMPARE(offer.style, 3 + 32 + 0);
+    QCOMPARE(offer.title, Title);
+    QCOMPARE(rig.LblFile->text(), fileLine);
+    const bool recovered = answers.last() == 6;
+    QCOMPARE(rig.recorder.IsModified, recovered ? FlagTrue : FlagFalse);
+    if (boxes == 4) {
+        QCOMPARE(rig.fakes.messageBox.shown.last().prompt,
+                 QStringLiteral(
+                         "录音时打开的文件“/music/gone.wav”已被修改或删除，只恢复了录下的声音。"));
     }
 }
 

@@ -37,7 +37,7 @@ private slots:
     void open_replacesRecording_withChosenFile();
     void open_changesNothing_whenCancelledAfterSave();
     void open_refusesUnreadableFile_beforeClosingAnything();
-    void open_duringRecording_keepsRecordingDisplay();
+    void open_duringRecording_returnsToReady();
     void open_skipsEachFailingStep_data();
     void open_skipsEachFailingStep();
 
@@ -327,18 +327,17 @@ void RecorderProceduresTest::open_refusesUnreadableFile_beforeClosingAnything()
     QCOMPARE(rig.recorder.IsModified, FlagTrue);
 }
 
-void RecorderProceduresTest::open_duringRecording_keepsRecordingDisplay()
+void RecorderProceduresTest::open_duringRecording_returnsToReady()
 {
     RecorderRig rig;
     rig.recorder.StartRecording();
-    const QString recordingText = rig.Lblread->text();
     rig.fakes.cdg.answers.enqueue(QStringLiteral("/x.wav"));
 
     rig.recorder.OpenRecording();
 
     QVERIFY(!rig.TimerBar->isActive());
-    QCOMPARE(rig.Lblread->text(), recordingText);
-    QCOMPARE(rig.buttons(), StopOnly);
+    QCOMPARE(rig.Lblread->text(), QStringLiteral("停止..."));
+    QCOMPARE(rig.buttons(), Ready);
     QCOMPARE(rig.recorder.IsModified, FlagFalse);
 }
 

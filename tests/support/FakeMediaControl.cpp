@@ -46,3 +46,27 @@ Result<> FakeMediaControl::canOpen(const QString &path) const
         return Failure(badFiles.value(path));
     return {};
 }
+
+QList<LeftoverTake> FakeMediaControl::leftoverTakes()
+{
+    use(QStringLiteral("leftoverTakes"));
+    return leftovers;
+}
+
+Result<> FakeMediaControl::recoverTake(const QString &id)
+{
+    use(QStringLiteral("recoverTake ") + id);
+    if (refusing.contains(QStringLiteral("recoverTake")))
+        return Failure(refusing.value(QStringLiteral("recoverTake")));
+    return {};
+}
+
+void FakeMediaControl::discardTake(const QString &id)
+{
+    use(QStringLiteral("discardTake ") + id);
+}
+
+void FakeMediaControl::keepLeftoverTakes()
+{
+    use(QStringLiteral("keepLeftoverTakes"));
+}

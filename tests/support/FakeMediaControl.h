@@ -20,6 +20,10 @@ public:
     qint32 Length() const override;
     Result<> canOpen(const QString &path) const override;
     void selectDevices(const QAudioDevice &, const QAudioDevice &) override { ++devicesSelected; }
+    QList<LeftoverTake> leftoverTakes() override;
+    Result<> recoverTake(const QString &id) override;
+    void discardTake(const QString &id) override;
+    void keepLeftoverTakes() override;
 
     mutable QStringList calls;
     QSet<QString> raising;            // e.g. "Command stop", "DeviceID", "Position"
@@ -29,6 +33,7 @@ public:
     qint32 position = 0;
     qint32 length = 0;
     int devicesSelected = 0;
+    QList<LeftoverTake> leftovers; // what leftoverTakes() finds
 
 private:
     void use(const QString &call) const;

@@ -1,0 +1,16 @@
+#include "platform/StateFolder.h"
+
+#include <QDir>
+
+QString StateFolder::path(const QProcessEnvironment &environment)
+{
+    QString base = environment.value(QStringLiteral("XDG_STATE_HOME"));
+    // The base directory specification ignores relative paths.
+    if (base.isEmpty() || QDir::isRelativePath(base)) {
+        QString home = environment.value(QStringLiteral("HOME"));
+        if (home.isEmpty())
+            home = QDir::homePath();
+        base = home + QStringLiteral("/.local/state");
+    }
+    return QDir::cleanPath(base + QStringLiteral("/tapewren"));
+}
