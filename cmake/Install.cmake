@@ -1,5 +1,9 @@
 # Installing and packaging.
 #
+# Folders the install makes are world-readable whatever the umask of the build.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+    OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
 # The program looks for default.skn and readme.txt in the folder of its own executable, so the
 # install tree keeps them together in one private folder, and bin/ only points there.
 set(TAPEWREN_INSTALL_PROGRAM_DIR lib/tapewren)
@@ -15,7 +19,8 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
 file(CREATE_LINK ../${TAPEWREN_INSTALL_PROGRAM_DIR}/tapewren ${tapewrenCommandLink} SYMBOLIC)
 install(FILES ${tapewrenCommandLink} DESTINATION bin)
 
-install(FILES ${PROJECT_SOURCE_DIR}/assets/tapewren.desktop DESTINATION share/applications)
+set(TAPEWREN_DESKTOP_ID tapewren.desktop)
+install(FILES ${PROJECT_SOURCE_DIR}/assets/${TAPEWREN_DESKTOP_ID} DESTINATION share/applications)
 file(GLOB tapewrenIconSizes RELATIVE ${PROJECT_SOURCE_DIR}/assets/icons
      ${PROJECT_SOURCE_DIR}/assets/icons/*x*/tapewren.png)
 foreach(icon ${tapewrenIconSizes})
@@ -25,6 +30,11 @@ foreach(icon ${tapewrenIconSizes})
 endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/assets/icons/scalable/tapewren.svg
         DESTINATION share/icons/hicolor/scalable/apps)
+
+# The release this tree is: the version is the project's, the date is written here once and
+# dates the manual page, the AppStream release and the package's changelog entry.
+set(TAPEWREN_RELEASE_DATE 2026-12-07)
+set(TAPEWREN_APP_ID io.github.tapewren.Tapewren)
 
 # Debian package: cpack -G DEB in the build folder.
 set(CPACK_GENERATOR DEB)
@@ -45,6 +55,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tapewren developers <developers@tapewren.example>")
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# md5sums and control as root-owned 0644, as dpkg-deb would make them.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 
 # Loaded at run time rather than linked, so no library scan finds them: the X11 platform plugin,
 # the Chinese font (without it every character is an empty box), Qt's Chinese dialog texts, and
@@ -65,5 +77,32 @@ endif()
 # Qt Multimedia needs a PulseAudio server (or PipeWire's) for any sound device at all; the
 # recording-source button opens pavucontrol.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, pavucontrol")
+
+# The documents a Debian package carries, the manual pages and the AppStream metadata, made in
+# the build folder from dist/ with the version and date filled in. The gzip files have no
+# name or time stamp in them, so the same sources give the same bytes.
+find_program(TAPEWREN_GZIP gzip REQUIRED)
+set(distSource ${PROJECT_SOURCE_DIR}/dist)
+set(distBuild ${CMAKE_BINARY_DIR}/dist)
+function(tapewren_gzip_copy source destination)
+    configure_file(${source} ${destination} @ONLY)
+    execute_process(COMMAND ${TAPEWREN_GZIP} -9nkf ${destination} COMMAND_ERROR_IS_FATAL ANY)
+endfunction()
+
+execute_process(COMMAND date -u -R -d "${TAPEWREN_RELEASE_DATE}"
+                OUTPUT_VARIABLE TAPEWREN_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE
+                COMMAND_ERROR_IS_FATAL ANY)
+tapewren_gzip_copy(${distSource}/changelog.Debian.in ${distBuild}/doc/changelog.Debian)
+install(FILES ${distSource}/copyright ${distBuild}/doc/changelog.Debian.gz
+        DESTINATION share/doc/tapewren)
+
+tapewren_gzip_copy(${distSource}/tapewren.1 ${distBuild}/man/man1/tapewren.1)
+tapewren_gzip_copy(${distSource}/tapewren.zh_CN.1 ${distBuild}/man/zh_CN/man1/tapewren.1)
+install(FILES ${distBuild}/man/man1/tapewren.1.gz DESTINATION share/man/man1)
+install(FILES ${distBuild}/man/zh_CN/man1/tapewren.1.gz DESTINATION share/man/zh_CN/man1)
+
+configure_file(${distSource}/tapewren.metainfo.xml.in
+               ${distBuild}/${TAPEWREN_APP_ID}.metainfo.xml @ONLY)
+install(FILES ${distBuild}/${TAPEWREN_APP_ID}.metainfo.xml DESTINATION share/metainfo)
 
 include(CPack)

@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Builds Tapewren's Debian package in a configured build folder and checks its metadata and
-# contents: the program's folder, the command on PATH, the desktop entry and icons, and a Depends
-# that covers every library the program links and the files it loads at run time.
+# contents: the program's folder, the command on PATH, the desktop entry and icons, the documents
+# (copyright, changelog, manual pages, AppStream metadata), a Depends that covers every library
+# the program links and the files it loads at run time, and what lintian finds (any error fails).
 #
 # Usage: scripts/check-package.sh BUILD_DIR
 set -uo pipefail
 
 build=${1:?usage: scripts/check-package.sh BUILD_DIR}
 build=$(cd "$build" && pwd) || exit 1
-version=2.10
+# The version the build was configured with, from the project() call.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:[A-Z]*=//p' "$build/CMakeCache.txt" 2>/dev/null)
+if [[ -z "$version" ]]; then
+    echo "FAIL: no CMAKE_PROJECT_VERSION in $build/CMakeCache.txt (not a configured build folder?)"
+    exit 1
+fi
 
 failures=0
 fail() {
@@ -109,6 +115,15 @@ done
 has_entry - usr/share/icons/hicolor/128x128/apps/tapewren.png ||
     has_entry - usr/share/icons/hicolor/scalable/apps/tapewren.svg ||
     fail "no 128x128 or scalable icon"
+docDir=usr/share/doc/tapewren
+for file in "$docDir/copyright" "$docDir/changelog.Debian.gz" usr/share/man/man1/tapewren.1.gz \
+    usr/share/man/zh_CN/man1/tapewren.1.gz; do
+    has_entry - "$file" || fail "$file is not in the package"
+done
+metainfos=$(awk '$6 ~ /^\.\/usr\/share\/metainfo\/.*\.metainfo\.xml$/ { print substr($6, 3) }' \
+    <<<"$contents")
+[[ $(wc -w <<<"$metainfos") == 1 ]] ||
+    fail "expected one usr/share/metainfo/*.metainfo.xml, found: ${metainfos:-none}"
 if grep -v '^d' <<<"$contents" | awk '{ print $6 }' | grep -qv '^\./usr/'; then
     fail "the package installs outside /usr"
 fi
@@ -129,6 +144,44 @@ else
 fi
 iconv -f UTF-8 -t UTF-8 "$root/$programDir/readme.txt" >/dev/null 2>&1 ||
     fail "readme.txt is not valid UTF-8"
+
+# The gzip files carry no name and no time stamp (flag byte and mtime all zero), so that
+# rebuilding the same sources gives the same package.
+while IFS= read -r gz; do
+    header=$(od -An -tx1 -j3 -N5 "$root/$gz" | tr -d ' \n')
+    [[ "$header" == 0000000000 ]] || fail "$gz keeps a file name or time stamp (gzip without -n)"
+done < <(cd "$root" && find . -name '*.gz' | sed 's|^\./||')
+
+# The changelog entry is for this very package version.
+changelog="$root/$docDir/changelog.Debian.gz"
+if [[ -f "$changelog" ]]; then
+    entryVersion=$(zcat "$changelog" | dpkg-parsechangelog -l- -SVersion 2>&1)
+    [[ "$entryVersion" == "$debVersion" ]] ||
+        fail "changelog.Debian's entry is for '$entryVersion', the package is $debVersion"
+fi
+copyright="$root/$docDir/copyright"
+if [[ -f "$copyright" ]]; then
+    grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' \
+        "$copyright" || fail "copyright is not in the machine-readable format"
+    grep -q '/usr/share/common-licenses/GPL-3' "$copyright" ||
+        fail "copyright does not point to the GPL-3 text on the system"
+fi
+
+# The AppStream metadata: valid, for this release, launching the packaged desktop entry.
+for metainfo in $metainfos; do
+    if ! command -v appstreamcli >/dev/null; then
+        fail "appstreamcli is not installed (appstream)"
+        break
+    fi
+    appstreamcli validate --no-net "$root/$metainfo" ||
+        fail "appstreamcli validate rejects $metainfo"
+    grep -q "<release version=\"$version\"" "$root/$metainfo" ||
+        fail "$metainfo has no release $version"
+    launchable=$(sed -n 's|.*<launchable type="desktop-id">\(.*\)</launchable>.*|\1|p' \
+        "$root/$metainfo")
+    [[ -n "$launchable" && -f "$root/usr/share/applications/$launchable" ]] ||
+        fail "$metainfo launches '$launchable', which is not in usr/share/applications"
+done
 
 executable="$root/$programDir/tapewren"
 if readelf -d "$executable" | grep -qE 'R(UN)?PATH'; then
@@ -152,6 +205,21 @@ while IFS= read -r soname; do
         fail "$soname comes from $owner, which Depends does not name"
     fi
 done < <(readelf -d "$executable" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+
+# lintian: errors fail the check, warnings and notes are shown.
+if command -v lintian >/dev/null; then
+    echo "== lintian"
+    lintian --display-info --tag-display-limit 0 --fail-on error "$deb" >"$work/lintian.log" 2>&1
+    status=$?
+    grep -v 'running with root privileges is not recommended' "$work/lintian.log"
+    if grep -q '^E: ' "$work/lintian.log"; then
+        fail "lintian reports errors"
+    elif ((status != 0)); then
+        fail "lintian ended with status $status"
+    fi
+else
+    fail "lintian is not installed"
+fi
 
 if ((failures > 0)); then
     echo "check-package: $failures problem(s) in $(basename "$deb")"

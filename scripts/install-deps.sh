@@ -13,7 +13,7 @@ packages=(
 if [[ "${1:-}" == "--tests" ]]; then
     packages+=(
         pulseaudio pulseaudio-utils sox xvfb xdotool x11-utils
-        clang-format desktop-file-utils dpkg-dev file
+        clang-format desktop-file-utils dpkg-dev file lintian appstream man-db
         clang libclang-rt-14-dev valgrind
         python3 python3-pyatspi python3-xlib at-spi2-core dbus-x11 openbox wmctrl imagemagick
     )

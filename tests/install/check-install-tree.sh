@@ -140,6 +140,27 @@ if [[ -f "$svg" ]] && ! file "$svg" | grep -q 'SVG'; then
     fail "the scalable icon is not an SVG image"
 fi
 
+# The documents: the manual pages where man looks, the AppStream metadata where software centres
+# look, and the Debian copyright and changelog in the package's doc folder.
+for gz in share/man/man1/tapewren.1.gz share/man/zh_CN/man1/tapewren.1.gz \
+    share/doc/tapewren/changelog.Debian.gz; do
+    if [[ ! -f "$prefix/$gz" ]]; then
+        fail "$gz is missing"
+    elif ! gzip -t "$prefix/$gz" 2>/dev/null; then
+        fail "$gz is not a gzip file"
+    else
+        pass "$gz"
+    fi
+done
+[[ -f "$prefix/share/doc/tapewren/copyright" ]] || fail "share/doc/tapewren/copyright is missing"
+metainfos=("$prefix"/share/metainfo/*.metainfo.xml)
+if [[ -f "${metainfos[0]}" ]] && grep -q "<launchable type=\"desktop-id\">$(basename "$desktop")<" \
+    "${metainfos[0]}"; then
+    pass "the AppStream metadata launches $(basename "$desktop")"
+else
+    fail "no share/metainfo/*.metainfo.xml that launches $(basename "$desktop")"
+fi
+
 if ((failures > 0)); then
     echo "$failures problem(s) in the install tree"
     exit 1
