@@ -8,9 +8,11 @@
 #include "platform/Platform.h"
 #include "recorder/RecorderController.h"
 #include "recorder/StatusTexts.h"
+#include "window/LevelMeter.h"
 #include "window/PictureBox.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QTimer>
 
@@ -39,9 +41,16 @@ FrmMain::FrmMain(Platform &platform,
     controls.cmdPlay = ui.cmdPlay;
     controls.cmdStop = ui.cmdStop;
     controls.cmdSave = ui.cmdSave;
+    controls.levelMeter = ui.levelMeter;
+    controls.clipMark = ui.clipMark;
+    controls.lblNoSignal = ui.lblNoSignal;
     m_recorder = std::make_unique<RecorderController>(
             controls,
-            RecorderController::Services{*platform.messageBox, *platform.clock, waveDevice, [this] {
+            RecorderController::Services{*platform.messageBox,
+                                         *platform.clock,
+                                         waveDevice,
+                                         *platform.sleepInhibitor,
+                                         [this] {
                                              cmdTuLing_Click();
                                          }});
 

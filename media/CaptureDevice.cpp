@@ -18,6 +18,7 @@ Result<> CaptureDevice::begin(Waveform &waveform, qint64 at)
     m_inFrameBytes = waveform.format().audioFormat().bytesPerFrame();
     m_broken = false;
     m_partial.clear();
+    m_meter.start(waveform.format().audioFormat());
     open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     return {};
 }
@@ -66,6 +67,11 @@ qint64 CaptureDevice::writeData(const char *data, qint64 size)
 
 bool CaptureDevice::append(const char *data, qint64 frames)
 {
+    m_meter.add(data, frames);
+    if (m_meter.due()) {
+        const PeakMeter::Reading reading = m_meter.take();
+        emit levelMeasured(reading.peakDb, reading.clipped);
+    }
     const char *samples = data;
     if (m_waveform->format().sampleType() == SampleType::Double) {
         const qint64 count = frames * m_waveform->format().channels();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Result.h"
+#include "media/PeakMeter.h"
 
 #include <QByteArray>
 #include <QIODevice>
@@ -10,7 +11,8 @@
 class Waveform;
 
 // The device captured audio is pushed into: it appends whole frames to the waveform's
-// insertion, turning the server's float samples into doubles where the waveform holds those.
+// insertion, turning the server's float samples into doubles where the waveform holds those,
+// and measures their level on the way.
 // Qt calls it on the main thread; it never blocks for longer than one spool write.
 class CaptureDevice : public QIODevice
 {
@@ -30,6 +32,8 @@ public:
 signals:
     // Writing the captured audio failed (disk full, ...); capture should stop.
     void failed(const QString &reason);
+    // The loudest sample of about the last 100 ms, in dBFS, and whether one reached full scale.
+    void levelMeasured(double peakDb, bool clipped);
 
 protected:
     qint64 readData(char *data, qint64 maxSize) override;
@@ -44,4 +48,5 @@ private:
     bool m_broken = false;  // a write failed; drop everything until the next begin
     QByteArray m_partial;   // the start of a frame split across two writes
     std::vector<double> m_doubles;
+    PeakMeter m_meter;
 };

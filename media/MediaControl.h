@@ -69,4 +69,7 @@ signals:
     void StatusUpdate();
     // A recording or playback ended by itself (disk full, sound server gone, device lost).
     void brokeOff(const QString &reason);
+    // While recording, about ten times a second: the loudest sample since the last one, in
+    // dBFS, and whether one reached full scale.
+    void InputLevel(double peakDb, bool clipped);
 };

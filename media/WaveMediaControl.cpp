@@ -44,6 +44,7 @@ WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
     connect(&m_flushTimer, &QTimer::timeout, this, &WaveMediaControl::flushSpool);
     connect(m_input.get(), &AudioInput::failed, this, &WaveMediaControl::onCaptureFailed);
     connect(&m_capture, &CaptureDevice::failed, this, &WaveMediaControl::onCaptureFailed);
+    connect(&m_capture, &CaptureDevice::levelMeasured, this, &MediaControl::InputLevel);
     connect(&m_playback, &Playback::finished, this, &WaveMediaControl::onPlaybackFinished);
     connect(&m_playback, &Playback::failed, this, &WaveMediaControl::onPlaybackFailed);
 }

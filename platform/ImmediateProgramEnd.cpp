@@ -2,14 +2,14 @@
 
 #include <unistd.h>
 
-ImmediateProgramEnd::ImmediateProgramEnd(std::function<void()> releaseLocks)
-    : m_releaseLocks(std::move(releaseLocks))
+ImmediateProgramEnd::ImmediateProgramEnd(std::function<void()> release)
+    : m_release(std::move(release))
 {}
 
 void ImmediateProgramEnd::end()
 {
-    if (m_releaseLocks)
-        m_releaseLocks();
+    if (m_release)
+        m_release();
     // _exit skips atexit handlers, static destructors and Qt's shutdown: nothing else may run,
     // and the window and the media control go with the process.
     ::_exit(0);

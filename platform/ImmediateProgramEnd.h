@@ -7,11 +7,12 @@
 class ImmediateProgramEnd : public ProgramEnd
 {
 public:
-    // releaseLocks runs just before the end, so that no lock file of this copy outlives it.
-    explicit ImmediateProgramEnd(std::function<void()> releaseLocks = {});
+    // release runs just before the end: what this copy holds (its instance lock, the desktop's
+    // inhibit) is given back rather than outliving it.
+    explicit ImmediateProgramEnd(std::function<void()> release = {});
 
     [[noreturn]] void end() override;
 
 private:
-    std::function<void()> m_releaseLocks;
+    std::function<void()> m_release;
 };

@@ -1,6 +1,7 @@
 #include "platform/RealPlatform.h"
 
 #include "platform/ApplicationFolder.h"
+#include "platform/DBusSleepInhibitor.h"
 #include "platform/DesktopLauncher.h"
 #include "platform/ImmediateProgramEnd.h"
 #include "platform/LockFileInstanceGuard.h"
@@ -18,11 +19,17 @@ RealPlatform::RealPlatform()
     m_services.messageBox = std::move(messageBox);
     m_services.clock = std::make_unique<SystemClock>();
     auto instanceGuard = std::make_unique<LockFileInstanceGuard>();
+    auto sleepInhibitor = std::make_unique<DBusSleepInhibitor>();
     LockFileInstanceGuard *guard = instanceGuard.get();
-    m_services.programEnd = std::make_unique<ImmediateProgramEnd>([guard] { guard->release(); });
+    DBusSleepInhibitor *inhibitor = sleepInhibitor.get();
+    m_services.programEnd = std::make_unique<ImmediateProgramEnd>([guard, inhibitor] {
+        inhibitor->release();
+        guard->release();
+    });
     m_services.launcher = std::make_unique<DesktopLauncher>();
     m_services.programFolder = std::make_unique<ApplicationFolder>();
     m_services.instanceGuard = std::move(instanceGuard);
+    m_services.sleepInhibitor = std::move(sleepInhibitor);
 }
 
 void RealPlatform::setParentWidget(QWidget *parent)

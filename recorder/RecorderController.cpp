@@ -18,6 +18,9 @@ RecorderController::RecorderController(const RecorderControls &controls, Service
     : m_c(controls)
     , m_services(std::move(services))
     , m_waveDeviceSetup(m_services.waveDevice, m_services.messageBox)
+    , m_watch({m_c.levelMeter, m_c.clipMark, m_c.lblNoSignal, m_c.TimerBar},
+              *m_c.MMCRecord,
+              m_services.sleepInhibitor)
 {}
 
 void RecorderController::NewRecording()
@@ -52,6 +55,7 @@ void RecorderController::StartRecording()
     Skip::statement([&] { m_c.cmdStop->setEnabled(true); });
     Skip::statement([&] { m_c.cmdSave->setEnabled(false); });
     Skip::statement([&] { IsModified = FlagTrue; });
+    Skip::statement([&] { m_watch.begin(); });
 }
 
 void RecorderController::StopRecording()

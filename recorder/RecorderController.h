@@ -2,6 +2,7 @@
 
 #include "core/Flag.h"
 #include "recorder/RecorderControls.h"
+#include "recorder/RecordingWatch.h"
 #include "recorder/WaveDeviceSetup.h"
 
 #include <QDateTime>
@@ -10,6 +11,7 @@
 #include <functional>
 
 class Clock;
+class SleepInhibitor;
 struct LeftoverTake;
 
 // The six recorder procedures behind the window's buttons, and the form-level variables they
@@ -23,6 +25,7 @@ public:
         MessageBox &messageBox;
         Clock &clock;
         WaveDevice &waveDevice;
+        SleepInhibitor &sleepInhibitor;
         // Runs the ringtones link, the last step of every save.
         std::function<void()> cmdTuLing_Click;
     };
@@ -60,4 +63,5 @@ private:
     RecorderControls m_c;
     Services m_services;
     WaveDeviceSetup m_waveDeviceSetup;
+    RecordingWatch m_watch; // the level display and the desktop kept awake while recording
 };

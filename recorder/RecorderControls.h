@@ -4,7 +4,9 @@ class CommonDialog;
 class MediaControl;
 class QAbstractButton;
 class QLabel;
+class QProgressBar;
 class QTimer;
+class QWidget;
 
 // The window's controls the recorder procedures drive. The recorder's state is carried by these
 // (the buttons' enabled values and the status line), not by a variable of its own.
@@ -20,4 +22,8 @@ struct RecorderControls
     QAbstractButton *cmdPlay = nullptr;
     QAbstractButton *cmdStop = nullptr;
     QAbstractButton *cmdSave = nullptr;
+    // The input's level display in the status panel, shown only while recording.
+    QProgressBar *levelMeter = nullptr;
+    QWidget *clipMark = nullptr;
+    QLabel *lblNoSignal = nullptr;
 };

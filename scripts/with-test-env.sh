@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs a command inside the test environment: a private runtime folder, an X server (Xvfb) when
 # there is no display, and a private PulseAudio daemon whose default output is a null sink "out"
-# and whose default input "vmic" carries a steady 440 Hz tone.
+# and whose default input "vmic" carries a steady 440 Hz tone at -6 dBFS.
 #
 # Usage: scripts/with-test-env.sh COMMAND [ARG...]
 # Exports TAPEWREN_TEST_PULSE=1 when the sound server came up.
@@ -63,7 +63,7 @@ start_pulse() {
         pactl load-module module-null-sink sink_name=mic >/dev/null &&
         pactl load-module module-remap-source master=mic.monitor source_name=vmic >/dev/null &&
         pactl set-default-sink out && pactl set-default-source vmic || return 1
-    (sox -q -n -r 44100 -c 2 -b 16 -t raw - synth 86400 sine 440 |
+    (sox -q -n -r 44100 -c 2 -b 16 -t raw - synth 86400 sine 440 vol 0.5 |
         pacat -d mic --raw --rate=44100 --channels=2 --format=s16le --latency-msec=100) \
         >"$work/feed.log" 2>&1 &
     pids+=($!)

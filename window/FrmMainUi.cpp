@@ -2,6 +2,7 @@
 
 #include "core/Twips.h"
 #include "links/LinkAddresses.h"
+#include "window/LevelMeter.h"
 #include "window/PictureBox.h"
 
 #include <QBitmap>
@@ -144,7 +145,30 @@ void FrmMainUi::setupUi(QWidget *frmMain)
     MMCRecord = newControl<QWidget>(frmMain, u"MMCRecord"_s, Twips::rect(6165, 990, 3150, 330));
     MMCRecord->setFocusPolicy(Qt::NoFocus);
 
+    setupLevelDisplay();
     chainTabOrder();
+}
+
+void FrmMainUi::setupLevelDisplay()
+{
+    // The clock's text ("录音时间：M分S秒") ends well before the middle of its line.
+    levelMeter = newControl<LevelMeter>(picInfo,
+                                        u"levelMeter"_s,
+                                        Twips::rect(2640, 510, 2190, 150));
+    levelMeter->setAccessibleName(u"输入电平"_s);
+    levelMeter->hide();
+
+    clipMark = newControl<QLabel>(picInfo, u"clipMark"_s, Twips::rect(4890, 480, 240, 210));
+    clipMark->setAccessibleName(u"削波"_s);
+    clipMark->setStyleSheet(u"QLabel#clipMark { background: #D93025; }"_s);
+    clipMark->hide();
+
+    lblNoSignal = newLabel(picInfo,
+                           u"lblNoSignal"_s,
+                           Twips::rect(2640, 450, 2550, 270),
+                           u"未检测到声音输入"_s);
+    lblNoSignal->setStyleSheet(u"QLabel#lblNoSignal { color: #D93025; }"_s);
+    lblNoSignal->hide();
 }
 
 void FrmMainUi::chainTabOrder()

@@ -1,5 +1,6 @@
 #pragma once
 
+class LevelMeter;
 class PictureBox;
 class QGroupBox;
 class QLabel;
@@ -36,6 +37,12 @@ public:
     QTimer *TimerBar = nullptr;       // ticks the recording clock while recording
     QWidget *MMCRecord = nullptr; // stands where the media control sits, right of the client area
 
+    // In the clock's line of the status panel, right of the clock; shown only while recording.
+    LevelMeter *levelMeter = nullptr;
+    QLabel *clipMark = nullptr;    // held a moment after a sample reached full scale
+    QLabel *lblNoSignal = nullptr; // in the meter's place when no sound arrives
+
 private:
+    void setupLevelDisplay();
     void chainTabOrder();
 };

@@ -273,7 +273,7 @@ class Tapewren:
         """The status line: the upper of the main window's two labels (its text changes)."""
         def find():
             window = self.find("filler", CAPTION)
-            labels = [n for n in self._walk(window) if n.getRoleName() == "label"]
+            labels = [n for n in self._walk(window) if n.getRoleName() == "label" and showing(n)]
             return min(labels, key=lambda n: extents(n).y) if labels else None
         return wait_for(find, what="the status line")
 

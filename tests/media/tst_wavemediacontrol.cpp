@@ -12,6 +12,7 @@
 
 #include <sndfile.h>
 
+#include <cmath>
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
@@ -64,6 +65,8 @@ private slots:
     void record_keepsCapturedAudio_whenServerIsLost();
     void record_stopsWithReason_whenDiskIsFull();
     void save_whileRecording_writesWhatWasCaptured();
+    void record_measuresInputLevel_data();
+    void record_measuresInputLevel();
 
     void play_drainsToTheEnd();
     void play_reportsWhereItBrokeOff_whenServerIsLost();
@@ -325,6 +328,44 @@ void tst_WaveMediaControl::save_whileRecording_writesWhatWasCaptured()
 
     QVERIFY(WavFixture::read(path("partial.wav")).ints == widened(first));
     QCOMPARE(m_control->lengthFrames(), qint64(22150));
+}
+
+void tst_WaveMediaControl::record_measuresInputLevel_data()
+{
+    QTest::addColumn<double>("amplitude"); // of a 1 kHz sine, 1 is full scale
+    QTest::addColumn<double>("peakDb");
+    QTest::addColumn<bool>("clipped");
+    QTest::newRow("-6 dBFS") << 0.5 << -6.02 << false;
+    QTest::newRow("-40 dBFS") << 0.01 << -40.0 << false;
+    QTest::newRow("full scale") << 1.0 << 0.0 << true;
+    QTest::newRow("digital silence") << 0.0 << -200.0 << false;
+}
+
+void tst_WaveMediaControl::record_measuresInputLevel()
+{
+    QFETCH(double, amplitude);
+    QFETCH(double, peakDb);
+    QFETCH(bool, clipped);
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    m_control->setCommand("record");
+    QSignalSpy levels(m_control.get(), &MediaControl::InputLevel);
+    std::vector<qint16> samples;
+    for (int i = 0; i < 44100; ++i) {
+        const double v = amplitude * std::sin(2 * M_PI * 1000 * i / 44100.0);
+        const auto sample = qint16(std::clamp(std::lround(v * 32768), -32768L, 32767L));
+        samples.push_back(sample);
+        samples.push_back(sample);
+    }
+    m_input->push(bytesOf(samples), 4410 * 4 + 3); // deliveries that do not match the readings
+
+    // a reading for every full 100 ms of sound
+    QVERIFY2(levels.size() == 9 || levels.size() == 10, qPrintable(QString::number(levels.size())));
+    for (const QVariantList &reading : std::as_const(levels)) {
+        QVERIFY2(std::abs(reading.at(0).toDouble() - peakDb) < 0.1,
+                 qPrintable(QString::number(reading.at(0).toDouble())));
+        QCOMPARE(reading.at(1).toBool(), clipped);
+    }
 }
 
 void tst_WaveMediaControl::play_drainsToTheEnd()

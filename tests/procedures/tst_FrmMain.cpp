@@ -4,8 +4,10 @@
 
 #include "app/FrmMain.h"
 #include "recorder/RecorderController.h"
+#include "window/LevelMeter.h"
 #include "window/PictureBox.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -58,6 +60,7 @@ private slots:
     void links_openTheirPages();
     void help_passesReadmeAsOneArgument();
     void expander_growsOnceAndShowsLowerBand();
+    void whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake();
 };
 
 void FrmMainTest::buttons_reachTheirProcedures()
@@ -284,6 +287,56 @@ void FrmMainTest::expander_growsOnceAndShowsLowerBand()
         QVERIFY(rig.frmMain.rect().contains(band->geometry()));
     QTest::mouseClick(rig.ui.cmdTV, Qt::LeftButton);
     QCOMPARE(rig.fakes.launcher.urls, QStringList{"http://tv.orbanet.example/"});
+}
+
+void FrmMainTest::whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.frmMain));
+    const FrmMainUi &ui = rig.ui;
+    QVERIFY(!ui.levelMeter->isVisible());
+
+    QTest::mouseClick(ui.cmdRecord, Qt::LeftButton);
+    QCOMPARE(rig.fakes.sleepInhibitor.calls, QStringList{"inhibit 正在录音"});
+    emit rig.media.InputLevel(-6.02, false);
+    // only once the clock has replaced the file's name in its line
+    QVERIFY(!ui.levelMeter->isVisible());
+    QTRY_VERIFY(ui.LblFile->text().startsWith(QStringLiteral("录音时间：")));
+    QVERIFY(ui.levelMeter->isVisible());
+    QCOMPARE(ui.levelMeter->value(), -6);
+    QCOMPARE(ui.levelMeter->accessibleName(), QStringLiteral("输入电平"));
+    QVERIFY(!ui.clipMark->isVisible());
+    emit rig.media.InputLevel(0, true);
+    QVERIFY(ui.clipMark->isVisible());
+    // the meter stays clear of the clock's text
+    const QRect clock = ui.LblFile->fontMetrics().boundingRect(
+            QStringLiteral("录音时间：119分59秒"));
+    QVERIFY(ui.LblFile->geometry().left() + clock.width() < ui.levelMeter->geometry().left());
+
+    // no sound for three seconds: the warning takes the meter's place, and clear sound ends it
+    QElapsedTimer silent;
+    silent.start();
+    QTRY_VERIFY_WITH_TIMEOUT(ui.lblNoSignal->isVisible(), 5000);
+    QVERIFY(silent.elapsed() >= 2900);
+    QCOMPARE(ui.lblNoSignal->text(), QStringLiteral("未检测到声音输入"));
+    QVERIFY(!ui.levelMeter->isVisible());
+    emit rig.media.InputLevel(-20, false);
+    QVERIFY(!ui.lblNoSignal->isVisible());
+    QVERIFY(ui.levelMeter->isVisible());
+
+    // Stop: the display goes and the machine may sleep again
+    QTest::mouseClick(ui.cmdStop, Qt::LeftButton);
+    QTRY_VERIFY(!rig.fakes.sleepInhibitor.held);
+    QVERIFY(!ui.levelMeter->isVisible() && !ui.lblNoSignal->isVisible());
+
+    // a recording that breaks off lets go as well
+    QTest::mouseClick(ui.cmdRecord, Qt::LeftButton);
+    QVERIFY(rig.fakes.sleepInhibitor.held);
+    emit rig.media.brokeOff(QStringLiteral("磁盘已满"));
+    QTRY_VERIFY(!rig.fakes.sleepInhibitor.held);
+    QCOMPARE(rig.fakes.sleepInhibitor.calls.size(), 4);
 }
 
 QTEST_MAIN(FrmMainTest)

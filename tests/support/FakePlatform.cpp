@@ -84,6 +84,18 @@ Flag FakeInstanceGuard::PrevInstance()
     return answer;
 }
 
+void FakeSleepInhibitor::inhibit(const QString &reason)
+{
+    calls << QStringLiteral("inhibit ") + reason;
+    held = true;
+}
+
+void FakeSleepInhibitor::release()
+{
+    calls << QStringLiteral("release");
+    held = false;
+}
+
 quint32 FakeWaveDevice::setInputOutput(qint16 deviceId, quint32, quint32)
 {
     calls << deviceId;
@@ -114,4 +126,5 @@ FakePlatform::FakePlatform()
     , launcher(install<FakeLauncher>(platform.launcher))
     , programFolder(install<FakeProgramFolder>(platform.programFolder))
     , instanceGuard(install<FakeInstanceGuard>(platform.instanceGuard))
+    , sleepInhibitor(install<FakeSleepInhibitor>(platform.sleepInhibitor))
 {}

@@ -92,6 +92,16 @@ public:
     bool raises = false;
 };
 
+// Counts what is taken and given back.
+class FakeSleepInhibitor : public SleepInhibitor
+{
+public:
+    void inhibit(const QString &reason) override;
+    void release() override;
+    bool held = false;
+    QStringList calls; // "inhibit <reason>", "release"
+};
+
 class FakeWaveDevice : public WaveDevice
 {
 public:
@@ -115,5 +125,6 @@ struct FakePlatform
     FakeLauncher &launcher;
     FakeProgramFolder &programFolder;
     FakeInstanceGuard &instanceGuard;
+    FakeSleepInhibitor &sleepInhibitor;
     FakeWaveDevice waveDevice;
 };

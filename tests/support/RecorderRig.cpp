@@ -16,6 +16,9 @@ RecorderControls controlsOf(RecorderRig &rig)
     c.cmdPlay = rig.cmdPlay;
     c.cmdStop = rig.cmdStop;
     c.cmdSave = rig.cmdSave;
+    c.levelMeter = rig.levelMeter;
+    c.clipMark = rig.clipMark;
+    c.lblNoSignal = rig.lblNoSignal;
     return c;
 }
 } // namespace
@@ -29,9 +32,13 @@ RecorderRig::RecorderRig()
     , cmdPlay(new QPushButton(QStringLiteral("播放"), &window))
     , cmdStop(new QPushButton(QStringLiteral("停止"), &window))
     , cmdSave(new QPushButton(QStringLiteral("保存"), &window))
-    , recorder(controlsOf(*this), {fakes.messageBox, fakes.clock, fakes.waveDevice, [this] {
-                                       ++tuLingClicks;
-                                   }})
+    , levelMeter(new QProgressBar(&window))
+    , clipMark(new QLabel(&window))
+    , lblNoSignal(new QLabel(QStringLiteral("未检测到声音输入"), &window))
+    , recorder(controlsOf(*this),
+               {fakes.messageBox, fakes.clock, fakes.waveDevice, fakes.sleepInhibitor, [this] {
+                    ++tuLingClicks;
+                }})
 {
     TimerBar->setInterval(200);
     cmdStop->setEnabled(false);

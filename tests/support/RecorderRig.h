@@ -5,6 +5,7 @@
 #include "recorder/RecorderController.h"
 
 #include <QLabel>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
@@ -30,6 +31,9 @@ struct RecorderRig
     QPushButton *cmdPlay;
     QPushButton *cmdStop;
     QPushButton *cmdSave;
+    QProgressBar *levelMeter;
+    QLabel *clipMark;
+    QLabel *lblNoSignal;
     int tuLingClicks = 0;
     RecorderController recorder;
 

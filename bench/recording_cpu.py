@@ -1,0 +1,104 @@
+#!/usr/bin/python3
+"""CPU the real program takes while it records, beside parecord recording the same input.
+
+Run under scripts/with-test-env.sh (Xvfb and the PulseAudio test server):
+    scripts/with-test-env.sh bench/recording_cpu.py build/program/tapewren [seconds] [rounds]
+Each round measures, one after the other and for the same time: the program recording with its
+window on screen (the level meter drawn ten times a second), the program recording with its
+window unmapped (nothing drawn), and parecord writing the same input to a WAV file. Prints one
+"name value unit" line per measurement and the medians.
+"""
+
+import os
+import shutil
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+CAPTION = "Tapewren 音频录音机 V2.1"
+RECORD = (114, 95)  # the Record button's middle, in window pixels
+TICKS = os.sysconf("SC_CLK_TCK")
+
+
+def cpu_seconds(pid):
+    with open(f"/proc/{pid}/stat") as stat:
+        fields = stat.read().rsplit(")", 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / TICKS  # utime, stime
+
+
+def percent_over(pid, seconds):
+    before, start = cpu_seconds(pid), time.monotonic()
+    time.sleep(seconds)
+    return (cpu_seconds(pid) - before) / (time.monotonic() - start) * 100
+
+
+def xdotool(*args):
+    return subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout.strip()
+
+
+def tapewren(program, seconds, state):
+    environment = dict(os.environ, XDG_STATE_HOME=state)
+    environment.pop("QT_QPA_PLATFORM", None)
+    process = subprocess.Popen([program], env=environment, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True)
+    try:
+        window = ""
+        for _ in range(200):
+            window = xdotool("search", "--onlyvisible", "--name", CAPTION)
+            if window:
+                break
+            time.sleep(0.05)
+        window = window.split()[0]
+        spools = os.path.join(state, "tapewren")
+        for _ in range(20):
+            xdotool("mousemove", "--window", window, str(RECORD[0]), str(RECORD[1]), "click", "1")
+            time.sleep(0.5)
+            if os.path.isdir(spools) and os.listdir(spools):
+                break
+        time.sleep(1)  # past the start
+        shown = percent_over(process.pid, seconds)
+        xdotool("windowunmap", "--sync", window)
+        time.sleep(0.5)
+        hidden = percent_over(process.pid, seconds)
+        return shown, hidden
+    finally:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.wait()
+
+
+def parecord(seconds, folder):
+    process = subprocess.Popen(["parecord", "--file-format=wav", os.path.join(folder, "peer.wav")],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        time.sleep(1)
+        return percent_over(process.pid, seconds)
+    finally:
+        process.terminate()
+        process.wait()
+
+
+def main():
+    program = sys.argv[1]
+    seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10
+    rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 3
+    results = {"record_cpu_window_shown_percent": [], "record_cpu_window_hidden_percent": [],
+               "parecord_cpu_percent": []}
+    for _ in range(rounds):
+        folder = tempfile.mkdtemp(prefix="tapewren-cpu-")
+        try:
+            shown, hidden = tapewren(program, seconds, folder)
+            peer = parecord(seconds, folder)
+        finally:
+            shutil.rmtree(folder, ignore_errors=True)
+        for name, value in zip(results, (shown, hidden, peer)):
+            results[name].append(value)
+            print(f"{name} {value:.3f} %", flush=True)
+    for name, values in results.items():
+        print(f"{name}_median {statistics.median(values):.3f} %")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,76 @@
+#include "media/PeakMeter.h"
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <type_traits>
+
+namespace {
+
+// A sample this close to full scale is taken as clipped: the loudest a 16-bit sample can be,
+// and as close as 24-bit and float samples come to it.
+constexpr double clipMagnitude = 32767.0 / 32768.0;
+
+// The largest magnitude of count samples of type T, and whether one sits at full scale.
+template<typename T>
+void scan(const char *data, qint64 count, double fullScale, double *peak, bool *clipped)
+{
+    T loudest = 0;
+    for (qint64 i = 0; i < count; ++i) {
+        T sample;
+        std::memcpy(&sample, data + i * qint64(sizeof(T)), sizeof(T));
+        if constexpr (std::is_floating_point_v<T>)
+            sample = std::abs(sample);
+        else
+            sample = sample == std::numeric_limits<T>::min() ? std::numeric_limits<T>::max()
+                                                             : T(std::abs(sample));
+        if (sample > loudest)
+            loudest = sample;
+    }
+    const double magnitude = double(loudest) / fullScale;
+    *peak = std::max(*peak, magnitude);
+    if (magnitude >= clipMagnitude)
+        *clipped = true;
+}
+
+} // namespace
+
+void PeakMeter::start(const QAudioFormat &format)
+{
+    m_format = format;
+    m_framesPerReading = std::max(1, format.sampleRate() / 10);
+    m_frames = 0;
+    m_peak = 0;
+    m_clipped = false;
+}
+
+void PeakMeter::add(const char *data, qint64 frames)
+{
+    const qint64 count = frames * m_format.channelCount();
+    switch (m_format.sampleFormat()) {
+    case QAudioFormat::Int16:
+        scan<qint16>(data, count, 32768.0, &m_peak, &m_clipped);
+        break;
+    case QAudioFormat::Int32:
+        scan<qint32>(data, count, 2147483648.0, &m_peak, &m_clipped);
+        break;
+    case QAudioFormat::Float:
+        scan<float>(data, count, 1.0, &m_peak, &m_clipped);
+        break;
+    default:
+        return;
+    }
+    m_frames += frames;
+}
+
+PeakMeter::Reading PeakMeter::take()
+{
+    Reading reading;
+    if (m_peak > 0)
+        reading.peakDb = std::max(silenceDb, 20.0 * std::log10(m_peak));
+    reading.clipped = m_clipped;
+    m_frames = 0;
+    m_peak = 0;
+    m_clipped = false;
+    return reading;
+}

@@ -1,0 +1,37 @@
+#include "window/LevelMeter.h"
+
+#include <QPainter>
+
+namespace {
+
+const QColor trough(0xE4, 0xE4, 0xE4);
+const QColor quiet(0x2E, 0xA0, 0x43);
+const QColor loud(0xD9, 0x30, 0x25);
+
+} // namespace
+
+LevelMeter::LevelMeter(QWidget *parent)
+    : QProgressBar(parent)
+{
+    setRange(-60, 0);
+    setValue(-60);
+    setTextVisible(false);
+}
+
+void LevelMeter::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    const QRect area = rect();
+    painter.fillRect(area, trough);
+    const auto xAt = [&](int db) {
+        return area.left() + area.width() * (db - minimum()) / (maximum() - minimum());
+    };
+    const int level = xAt(value());
+    const int loudFrom = xAt(loudDb);
+    painter.fillRect(QRect(QPoint(area.left(), area.top()),
+                           QPoint(std::min(level, loudFrom) - 1, area.bottom())),
+                     quiet);
+    if (level > loudFrom)
+        painter.fillRect(QRect(QPoint(loudFrom, area.top()), QPoint(level - 1, area.bottom())),
+                         loud);
+}
