@@ -50,6 +50,7 @@ FrmMain::FrmMain(Platform &platform,
                                          *platform.clock,
                                          waveDevice,
                                          *platform.sleepInhibitor,
+                                         *platform.progress,
                                          [this] {
                                              cmdTuLing_Click();
                                          }});

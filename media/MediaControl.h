@@ -54,6 +54,10 @@ public:
     // The recordings earlier runs left unsaved, newest first. They are held for this run until
     // recovered, discarded, or let go with keepLeftoverTakes().
     virtual QList<LeftoverTake> leftoverTakes() { return {}; }
+    // Stops a "save" that is running (from a slot of SaveProgress); the save's result is then
+    // MediaTexts::saveCancelled() and the target is left as it was.
+    virtual void cancelSave() {}
+
     // Makes one the open recording, in place of what was open.
     virtual Result<> recoverTake(const QString &id)
     {
@@ -69,6 +73,10 @@ signals:
     void StatusUpdate();
     // A recording or playback ended by itself (disk full, sound server gone, device lost).
     void brokeOff(const QString &reason);
+    // While a "save" runs (the program's events go on meanwhile): frames written of the total.
+    void SaveProgress(qint64 written, qint64 total);
+    // Recording started, or ended for whatever reason.
+    void RecordingChanged(bool recording);
     // While recording, about ten times a second: the loudest sample since the last one, in
     // dBFS, and whether one reached full scale.
     void InputLevel(double peakDb, bool clipped);

@@ -43,6 +43,10 @@ inline QString spoolWriteFailed()
 {
     return QStringLiteral(u"无法写入录音临时文件");
 }
+inline QString saveCancelled()
+{
+    return QStringLiteral(u"保存已取消");
+}
 inline QString formatNotSupported()
 {
     return QStringLiteral(u"声音设备不支持这种声音格式");

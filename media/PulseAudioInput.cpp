@@ -2,51 +2,30 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/PulseQtMainloop.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QIODevice>
-#include <QSocketNotifier>
-#include <QThread>
 
 #include <pulse/context.h>
 #include <pulse/error.h>
 #include <pulse/stream.h>
-#include <pulse/thread-mainloop.h>
 
-#include <sys/eventfd.h>
-#include <unistd.h>
-
-#include <array>
+#include <algorithm>
 
 namespace {
 
-// Ten deliveries a second: few wake-ups, and a level meter still moves smoothly.
+// Written to the spool about ten times a second: few writes, and a level meter still moves
+// smoothly.
 constexpr pa_usec_t fragmentUSecs = 100'000;
 constexpr int connectTimeoutMs = 1500;
 constexpr int streamTimeoutMs = 2000;
 // Stop takes the last of the sound in fragments this small, and waits at most this long for it.
 constexpr pa_usec_t tailFragmentUSecs = 5'000;
 constexpr int tailTimeoutMs = 150;
-
-// RAII for the main loop's lock, taken on the main thread.
-class Locked
-{
-public:
-    explicit Locked(pa_threaded_mainloop *mainloop)
-        : m_mainloop(mainloop)
-    {
-        pa_threaded_mainloop_lock(m_mainloop);
-    }
-    ~Locked() { pa_threaded_mainloop_unlock(m_mainloop); }
-    Locked(const Locked &) = delete;
-    Locked &operator=(const Locked &) = delete;
-
-private:
-    pa_threaded_mainloop *m_mainloop;
-};
 
 bool sampleSpecFor(const QAudioFormat &format, pa_sample_spec *spec)
 {
@@ -71,6 +50,15 @@ bool sampleSpecFor(const QAudioFormat &format, pa_sample_spec *spec)
     return pa_sample_spec_valid(spec) != 0;
 }
 
+// How long the sound may wait at the server between two rounds: a fragment, and never more
+// than the shared ring between server and program holds with room to spare.
+int paceMs(const pa_sample_spec &spec)
+{
+    constexpr size_t ringShare = 16 * 1024;
+    const pa_usec_t ringTime = pa_bytes_to_usec(ringShare, &spec);
+    return int(std::min(fragmentUSecs, ringTime) / 1000);
+}
+
 bool ended(pa_stream_state_t state)
 {
     return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
@@ -81,43 +69,31 @@ bool ended(pa_context_state_t state)
     return state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED;
 }
 
+bool settled(pa_context_state_t state)
+{
+    return state == PA_CONTEXT_READY || ended(state);
+}
+
 } // namespace
 
 PulseAudioInput::PulseAudioInput(QObject *parent)
     : AudioInput(parent)
-    , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    , m_loop(std::make_unique<PulseQtMainloop>())
 {
-    m_mainloop = pa_threaded_mainloop_new();
-    if (!m_mainloop || !m_wakeFd.isValid())
-        return;
-    m_notifier = new QSocketNotifier(m_wakeFd.get(), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &PulseAudioInput::onWake);
-    if (pa_threaded_mainloop_start(m_mainloop) < 0) {
-        pa_threaded_mainloop_free(m_mainloop);
-        m_mainloop = nullptr;
-        return;
-    }
+    // the main loop comes round about once a fragment: what it brought is written in one go
+    connect(m_loop.get(), &PulseQtMainloop::handled, this, &PulseAudioInput::passOn);
     // Connected from the start, so that the first take begins as soon as it is asked for.
-    const Locked locked(m_mainloop);
     connectContext();
 }
 
 PulseAudioInput::~PulseAudioInput()
 {
-    stop();
-    if (!m_mainloop)
-        return;
-    {
-        const Locked locked(m_mainloop);
-        if (m_context) {
-            pa_context_set_state_callback(m_context, nullptr, nullptr);
-            pa_context_disconnect(m_context);
-            pa_context_unref(m_context);
-            m_context = nullptr;
-        }
+    releaseStream();
+    if (m_context) {
+        pa_context_set_state_callback(m_context, nullptr, nullptr);
+        pa_context_disconnect(m_context);
+        pa_context_unref(m_context);
     }
-    pa_threaded_mainloop_stop(m_mainloop);
-    pa_threaded_mainloop_free(m_mainloop);
 }
 
 void PulseAudioInput::setDevice(const QAudioDevice &device)
@@ -134,8 +110,7 @@ bool PulseAudioInput::connectContext()
         pa_context_unref(m_context);
     }
     const QByteArray name = QCoreApplication::applicationName().toUtf8();
-    m_context = pa_context_new(pa_threaded_mainloop_get_api(m_mainloop),
-                               name.isEmpty() ? "tapewren" : name.constData());
+    m_context = pa_context_new(m_loop->api(), name.isEmpty() ? "tapewren" : name.constData());
     if (!m_context)
         return false;
     pa_context_set_state_callback(m_context, &PulseAudioInput::onContextState, this);
@@ -150,10 +125,7 @@ bool PulseAudioInput::waitFor(Ready ready, int timeoutMs)
     while (!ready()) {
         if (deadline.hasExpired())
             return false;
-        // the server's thread needs the lock to get on
-        pa_threaded_mainloop_unlock(m_mainloop);
-        QThread::usleep(500);
-        pa_threaded_mainloop_lock(m_mainloop);
+        m_loop->iterate(int(std::max<qint64>(deadline.remainingTime(), 0)));
     }
     return true;
 }
@@ -161,21 +133,10 @@ bool PulseAudioInput::waitFor(Ready ready, int timeoutMs)
 Result<> PulseAudioInput::start(const QAudioFormat &format, QIODevice *sink)
 {
     stop();
-    if (!m_mainloop)
-        return Failure(MediaTexts::noSoundServer());
     if (!sampleSpecFor(format, &m_spec))
         return Failure(MediaTexts::formatNotSupported());
-
-    const Locked locked(m_mainloop);
     if (!connectContext()
-        || !waitFor(
-                [this] {
-                    return pa_context_get_state(m_context) != PA_CONTEXT_CONNECTING
-                           && pa_context_get_state(m_context) != PA_CONTEXT_AUTHORIZING
-                           && pa_context_get_state(m_context) != PA_CONTEXT_SETTING_NAME
-                           && pa_context_get_state(m_context) != PA_CONTEXT_UNCONNECTED;
-                },
-                connectTimeoutMs)
+        || !waitFor([this] { return settled(pa_context_get_state(m_context)); }, connectTimeoutMs)
         || pa_context_get_state(m_context) != PA_CONTEXT_READY)
         return Failure(MediaTexts::noSoundServer());
 
@@ -187,18 +148,15 @@ Result<> PulseAudioInput::start(const QAudioFormat &format, QIODevice *sink)
     m_attr.maxlength = uint32_t(-1);
     m_attr.fragsize = uint32_t(pa_usec_to_bytes(fragmentUSecs, &m_spec));
     m_attr.tlength = m_attr.prebuf = m_attr.minreq = uint32_t(-1);
-    const auto flags = pa_stream_flags_t(PA_STREAM_ADJUST_LATENCY | PA_STREAM_DONT_MOVE);
+    // The source keeps its own block size; the stream may not move to another source.
+    const auto flags = PA_STREAM_DONT_MOVE;
     const char *device = m_source.isEmpty() ? nullptr : m_source.constData();
     if (pa_stream_connect_record(m_stream, device, &m_attr, flags) < 0
         || !waitFor([this] { return pa_stream_get_state(m_stream) != PA_STREAM_CREATING; },
                     streamTimeoutMs)
         || pa_stream_get_state(m_stream) != PA_STREAM_READY) {
         const int error = pa_context_errno(m_context);
-        pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-        pa_stream_set_read_callback(m_stream, nullptr, nullptr);
-        pa_stream_disconnect(m_stream);
-        pa_stream_unref(m_stream);
-        m_stream = nullptr;
+        releaseStream();
         if (error == PA_ERR_NOENTITY)
             return Failure(MediaTexts::noInputDevice());
         if (ended(pa_context_get_state(m_context)))
@@ -206,33 +164,37 @@ Result<> PulseAudioInput::start(const QAudioFormat &format, QIODevice *sink)
         return Failure(MediaTexts::noInputDevice() + QStringLiteral(u"（")
                        + QString::fromUtf8(pa_strerror(error)) + QStringLiteral(u"）"));
     }
-    m_deliveredBytes = 0;
+    m_takenBytes = 0;
     m_running.start();
+    m_batch.clear();
+    m_batch.reserve(2 * m_attr.fragsize);
     m_sink = sink;
+    m_loop->setPace(paceMs(m_spec));
     return {};
 }
 
 void PulseAudioInput::stop()
 {
-    if (!m_mainloop)
-        return;
-    const Locked locked(m_mainloop);
+    m_loop->setPace(0);
+    if (m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY && m_sink)
+        takeTail();
+    passOn();
+    releaseStream();
+    m_sink = nullptr;
+}
+
+void PulseAudioInput::releaseStream()
+{
     if (!m_stream)
         return;
-    // Everything the source captured up to this moment is part of the take, though the server
-    // hands it over only a fragment at a time: ask how far the source has got, and take small
-    // fragments until that much has arrived.
-    if (pa_stream_get_state(m_stream) == PA_STREAM_READY)
-        deliverTail();
     pa_stream_set_state_callback(m_stream, nullptr, nullptr);
     pa_stream_set_read_callback(m_stream, nullptr, nullptr);
     pa_stream_disconnect(m_stream);
     pa_stream_unref(m_stream);
     m_stream = nullptr;
-    m_sink = nullptr;
 }
 
-void PulseAudioInput::deliverTail()
+void PulseAudioInput::takeTail()
 {
     // The source hands over what it captured a block at a time, the last block only after the
     // user already asked to stop: wait for as much sound as time has passed since the start,
@@ -245,87 +207,82 @@ void PulseAudioInput::deliverTail()
             pa_usec_to_bytes(pa_usec_t(m_running.nsecsElapsed() / 1000), &m_spec));
     waitFor(
             [&] {
-                deliver();
-                return m_deliveredBytes >= target;
+                take();
+                return m_takenBytes >= target || !m_stream
+                       || pa_stream_get_state(m_stream) != PA_STREAM_READY;
             },
             tailTimeoutMs);
 }
 
-void PulseAudioInput::deliver()
+void PulseAudioInput::take()
 {
-    static const std::array<char, 4096> silence{};
     while (m_stream && pa_stream_readable_size(m_stream) > 0) {
         const void *data = nullptr;
         size_t bytes = 0;
         if (pa_stream_peek(m_stream, &data, &bytes) < 0 || bytes == 0)
-            return;
-        if (m_sink && data) {
-            m_sink->write(static_cast<const char *>(data), qint64(bytes));
-        } else if (m_sink) {
+            break;
+        const auto *from = static_cast<const char *>(data);
+        for (size_t done = 0; done < bytes;) {
+            const size_t part = std::min(bytes - done, m_batch.capacity() - m_batch.size());
             // a hole in the stream: silence keeps the take's timing
-            for (size_t done = 0; done < bytes; done += silence.size())
-                m_sink->write(silence.data(), qint64(std::min(silence.size(), bytes - done)));
+            if (from)
+                m_batch.insert(m_batch.end(), from + done, from + done + part);
+            else
+                m_batch.insert(m_batch.end(), part, '\0');
+            done += part;
+            if (m_batch.size() == m_batch.capacity())
+                passOn();
         }
-        m_deliveredBytes += qint64(bytes);
+        m_takenBytes += qint64(bytes);
         pa_stream_drop(m_stream);
     }
 }
 
-QString PulseAudioInput::whyBroken() const
+void PulseAudioInput::passOn()
 {
-    if (!m_context || ended(pa_context_get_state(m_context)))
-        return MediaTexts::serverLost();
-    // Streams that may not move end when their source goes away.
-    return MediaTexts::inputDeviceLost();
+    if (m_sink && !m_batch.empty())
+        m_sink->write(m_batch.data(), qint64(m_batch.size()));
+    m_batch.clear(); // keeps its room: nothing is allocated while recording
 }
 
-void PulseAudioInput::wake()
+void PulseAudioInput::breakOff()
 {
-    if (m_knocked.exchange(true))
+    m_breakingOff = false;
+    m_loop->setPace(0);
+    if (!m_stream)
         return;
-    const quint64 one = 1;
-    if (::write(m_wakeFd.get(), &one, sizeof one) < 0) {
-        // the counter is full: the main thread has a knock waiting anyway
-    }
-}
-
-void PulseAudioInput::onWake()
-{
-    quint64 count = 0;
-    if (::read(m_wakeFd.get(), &count, sizeof count) < 0) {
-        // nothing to read: a knock already answered
-    }
-    m_knocked = false;
-    QString broken;
-    {
-        const Locked locked(m_mainloop);
-        if (!m_stream)
-            return;
-        deliver();
-        if (ended(pa_stream_get_state(m_stream)))
-            broken = whyBroken();
-    }
-    if (!broken.isEmpty()) {
-        qCInfo(lcMedia).noquote() << "capture ended:" << broken;
-        stop();
-        emit failed(broken);
-    }
+    const QString reason = !m_context || ended(pa_context_get_state(m_context))
+                                   ? MediaTexts::serverLost()
+                                   // a stream that may not move ends when its source goes
+                                   : MediaTexts::inputDeviceLost();
+    qCInfo(lcMedia).noquote() << "capture ended:" << reason;
+    passOn();
+    releaseStream();
+    m_sink = nullptr;
+    emit failed(reason);
 }
 
 void PulseAudioInput::onContextState(pa_context *context, void *self)
 {
     auto *input = static_cast<PulseAudioInput *>(self);
-    if (ended(pa_context_get_state(context)))
-        input->wake();
+    if (ended(pa_context_get_state(context)) && input->m_stream && !input->m_breakingOff) {
+        // not from inside libpulse's own call
+        input->m_breakingOff = true;
+        QMetaObject::invokeMethod(input, &PulseAudioInput::breakOff, Qt::QueuedConnection);
+    }
 }
 
 void PulseAudioInput::onStreamState(pa_stream *stream, void *self)
 {
-    if (ended(pa_stream_get_state(stream)))
-        static_cast<PulseAudioInput *>(self)->wake();
+    auto *input = static_cast<PulseAudioInput *>(self);
+    if (ended(pa_stream_get_state(stream)) && !input->m_breakingOff) {
+        input->m_breakingOff = true;
+        QMetaObject::invokeMethod(input, &PulseAudioInput::breakOff, Qt::QueuedConnection);
+    }
 }
 
 void PulseAudioInput::onReadable(pa_stream *, size_t, void *self)
 {
-    static_cast<PulseAudioInput *>(self)->wake();
+    // gathered here, written once the round is handled
+    static_cast<PulseAudioInput *>(self)->take();
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "media/AudioInput.h"
-#include "platform/UniqueFd.h"
 
 #include <QByteArray>
 #include <QElapsedTimer>
@@ -10,19 +9,19 @@
 #include <pulse/def.h>
 #include <pulse/sample.h>
 
-#include <atomic>
+#include <memory>
+#include <vector>
 
 struct pa_context;
 struct pa_stream;
-struct pa_threaded_mainloop;
-class QSocketNotifier;
+class PulseQtMainloop;
 
-// Capture straight from the sound server through libpulse's asynchronous API. The server hands
-// over about ten fragments a second; each wakes the main thread once, which writes the server's
-// own memory block into the sink and gives it back, so no buffer is copied or allocated on the
-// way. The stream stays on its source: when that source goes away the capture ends and says so,
-// rather than going on from another device. Any source can be recorded, monitors of outputs
-// ("what you hear") included.
+// Capture straight from the sound server through libpulse's asynchronous API, run on Qt's own
+// event loop: the server's blocks arrive on the main thread as they come, with no thread of
+// libpulse's own. A fragment's blocks (about a tenth of a second) are gathered in a buffer made
+// once per take and written into the sink in one go. The stream stays on its source: when that
+// source goes away the capture ends and says so, rather than going on from another device. Any
+// source can be recorded, monitors of outputs ("what you hear") included.
 class PulseAudioInput : public AudioInput
 {
     Q_OBJECT
@@ -43,27 +42,25 @@ private:
     static void onStreamState(pa_stream *stream, void *self);
     static void onReadable(pa_stream *stream, size_t bytes, void *self);
 
-    // These run on the main thread with the main loop locked.
     bool connectContext();
+    // Runs the server's events alone until ready() holds or the time is up.
     template<typename Ready>
     bool waitFor(Ready ready, int timeoutMs);
-    void deliver();
-    void deliverTail();
-    QString whyBroken() const;
+    void take();
+    void passOn();
+    void takeTail();
+    void releaseStream();
+    void breakOff();
 
-    void wake();
-    void onWake();
-
-    pa_threaded_mainloop *m_mainloop = nullptr;
+    std::unique_ptr<PulseQtMainloop> m_loop;
     pa_context *m_context = nullptr;
     pa_stream *m_stream = nullptr;
     pa_sample_spec m_spec{};
     pa_buffer_attr m_attr{};
     QByteArray m_source;
     QPointer<QIODevice> m_sink;
-    UniqueFd m_wakeFd; // the server thread's knock on the main thread's door
-    QSocketNotifier *m_notifier = nullptr;
-    std::atomic<bool> m_knocked{false};
-    qint64 m_deliveredBytes = 0; // since the stream started
-    QElapsedTimer m_running;     // since the stream started
+    qint64 m_takenBytes = 0;   // since the stream started
+    QElapsedTimer m_running;   // since the stream started
+    std::vector<char> m_batch; // a fragment's blocks, gathered
+    bool m_breakingOff = false;
 };

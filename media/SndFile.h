@@ -23,6 +23,8 @@ public:
     static Result<SndFile> openWrite(int fd, const WaveFormat &format);
 
     bool isOpen() const { return m_file != nullptr; }
+    // The descriptor of a file opened for reading.
+    int fd() const { return m_ownFd.get(); }
     const SF_INFO &info() const { return m_info; }
     WaveFormat format() const;
 

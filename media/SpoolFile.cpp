@@ -17,6 +17,9 @@
 
 namespace {
 
+// What a power cut can take at most of a running take.
+constexpr qint64 flushIntervalMs = 1000;
+
 Failure cannotCreate(int errorNumber)
 {
     return Failure(QStringLiteral(u"无法创建录音临时文件：")
@@ -110,10 +113,10 @@ Result<SpoolFile> SpoolFile::adopt(const QString &path)
     if (!contents.ok())
         return Failure(contents.reason());
     spool.m_format = formatOf(contents.value());
-    // The header is rewritten after each write: past a power cut the file may hold less than
-    // it says, and past a kill more than the last rewrite; whole frames of what is there count.
+    // The header is rewritten once a second, the sound written as it comes: whole frames of what
+    // the file holds count, past the header's last rewrite too.
     const qint64 present = qint64(st.st_size) - SpoolHeader::size;
-    spool.m_frames = std::min(present, contents->dataBytes) / spool.m_format.bytesPerFrame();
+    spool.m_frames = present / spool.m_format.bytesPerFrame();
     if (spool.m_frames <= 0)
         return Failure(QStringLiteral(u"录音临时文件里没有完整的声音"));
     if (!spool.writeHeader().ok())
@@ -145,12 +148,10 @@ Result<> SpoolFile::append(const char *data, qint64 frames)
         return Failure(MediaTexts::recordingWriteFailed(errorNumber));
     }
     m_frames += frames;
-    if (const Result<> described = writeHeader(); !described.ok()) {
-        const int errorNumber = errno;
-        m_frames -= frames;
-        if (::ftruncate(m_fd.get(), at) != 0)
-            qCWarning(lcMedia) << "could not cut the spool back:" << MediaTexts::systemError(errno);
-        return Failure(MediaTexts::recordingWriteFailed(errorNumber));
+    if (!m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= flushIntervalMs) {
+        // the take goes on either way; what is written stays in the page cache until it can
+        if (const Result<> flushed = flush(); !flushed.ok())
+            qCWarning(lcMedia).noquote() << "could not flush the spool:" << flushed.reason();
     }
     return {};
 }
@@ -174,9 +175,30 @@ qint64 SpoolFile::read(qint64 at, char *out, qint64 frames) const
     return done / frameBytes;
 }
 
+qint64 SpoolFile::dataOffset() const
+{
+    return SpoolHeader::size;
+}
+
+Result<SpoolFile> SpoolFile::readView() const
+{
+    SpoolFile view;
+    view.m_fd.reset(::fcntl(m_fd.get(), F_DUPFD_CLOEXEC, 0));
+    if (!view.m_fd.isValid())
+        return Failure(MediaTexts::cannotSave(MediaTexts::systemError(errno)));
+    view.m_format = m_format;
+    view.m_frames = m_frames;
+    return view;
+}
+
 Result<> SpoolFile::flush()
 {
-    if (m_fd.isValid() && ::fdatasync(m_fd.get()) != 0)
+    m_sinceFlush.start();
+    if (!m_fd.isValid())
+        return {};
+    if (const Result<> described = writeHeader(); !described.ok())
+        return Failure(MediaTexts::recordingWriteFailed(errno));
+    if (::fdatasync(m_fd.get()) != 0)
         return Failure(MediaTexts::recordingWriteFailed(errno));
     return {};
 }

@@ -4,11 +4,12 @@
 #include "media/WaveFormat.h"
 #include "platform/UniqueFd.h"
 
+#include <QElapsedTimer>
 #include <QString>
 
 // The file a recording's captured audio goes to, kept so that a crash, a kill or a power cut
-// does not take the take with it: a named, owner-only WAV file whose header always describes
-// the frames written so far. Its owner holds an exclusive lock on it for as long as it has it
+// does not take the take with it: a named, owner-only WAV file whose header describes the frames
+// written up to its last flush, at most a second ago. Its owner holds an exclusive lock on it for as long as it has it
 // open; a spool whose lock is free belongs to nobody any more. Closing a spool keeps the file;
 // only remove() deletes it (and the journal beside it).
 class SpoolFile
@@ -29,12 +30,19 @@ public:
     const WaveFormat &format() const { return m_format; }
     qint64 frames() const { return m_frames; }
 
-    // Appends whole frames, all or nothing, and updates the header. The reason says that the
-    // recording stopped, and why.
+    // Appends whole frames, all or nothing; at least once a second the header is brought up to
+    // date and the spool goes to the disk itself. The reason says that the recording stopped,
+    // and why.
     Result<> append(const char *data, qint64 frames);
     // Reads up to frames frames from frame at; returns the frames read.
     qint64 read(qint64 at, char *out, qint64 frames) const;
-    // Puts everything written so far on the disk itself.
+    int fd() const { return m_fd.get(); }
+    // Where frame 0 lies in the file.
+    qint64 dataOffset() const;
+    // The frames written so far, through a descriptor of its own that only reads; it holds no
+    // lock and removes nothing.
+    Result<SpoolFile> readView() const;
+    // Brings the header up to date and puts everything written so far on the disk itself.
     Result<> flush();
     // Deletes the spool and its journal.
     void remove();
@@ -48,4 +56,5 @@ private:
     QString m_path;
     WaveFormat m_format;
     qint64 m_frames = 0;
+    QElapsedTimer m_sinceFlush;
 };

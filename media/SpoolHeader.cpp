@@ -1,5 +1,7 @@
 #include "media/SpoolHeader.h"
 
+#include "media/WaveFileHeader.h"
+
 #include <QtEndian>
 
 namespace {
@@ -8,11 +10,6 @@ constexpr quint16 pcmTag = 1;
 constexpr quint16 floatTag = 3;
 constexpr int formatOffset = 56; // the fmt chunk's body
 constexpr int dataSizeOffset = 76;
-
-void put16(QByteArray &bytes, int at, quint16 value)
-{
-    qToLittleEndian(value, bytes.data() + at);
-}
 
 void put32(QByteArray &bytes, int at, quint32 value)
 {
@@ -59,12 +56,13 @@ QByteArray SpoolHeader::make(const WaveFormat &format, qint64 dataBytes)
     put32(header, 52, 16);
     const bool floating = format.sampleType() == SampleType::Float
                           || format.sampleType() == SampleType::Double;
-    put16(header, formatOffset, floating ? floatTag : pcmTag);
-    put16(header, formatOffset + 2, quint16(format.channels()));
-    put32(header, formatOffset + 4, quint32(format.sampleRate()));
-    put32(header, formatOffset + 8, quint32(format.sampleRate() * format.bytesPerFrame()));
-    put16(header, formatOffset + 12, quint16(format.bytesPerFrame()));
-    put16(header, formatOffset + 14, quint16(format.bytesPerSample() * 8));
+    header.replace(formatOffset,
+                   16,
+                   WaveFileHeader::formatBody(floating ? floatTag : pcmTag,
+                                              format.channels(),
+                                              format.sampleRate(),
+                                              format.bytesPerFrame(),
+                                              format.bytesPerSample() * 8));
     header.replace(72, 4, "data");
     put32(header, dataSizeOffset, rf64 ? 0xFFFFFFFFu : quint32(dataBytes));
     return header;

@@ -30,7 +30,7 @@ WaveHeaderCheck::WaveHeaderCheck(QIODevice &file)
     , m_fileSize(file.size())
 {}
 
-Result<> WaveHeaderCheck::check(QIODevice &file)
+Result<WaveHeaderCheck::Layout> WaveHeaderCheck::check(QIODevice &file)
 {
     WaveHeaderCheck check(file);
     if (check.m_fileSize == 0)
@@ -49,7 +49,7 @@ Result<> WaveHeaderCheck::check(QIODevice &file)
     return notWave();
 }
 
-Result<> WaveHeaderCheck::checkRiff()
+Result<WaveHeaderCheck::Layout> WaveHeaderCheck::checkRiff()
 {
     QByteArray first;
     readAt(0, 4, &first);
@@ -71,7 +71,7 @@ Result<> WaveHeaderCheck::checkRiff()
             rf64DataSize = u64(ds64, 8);
         } else if (id == "fmt ") {
             if (Result<> format = checkFormat(body, size); !format.ok())
-                return format;
+                return Failure(format.reason());
             haveFormat = true;
         } else if (id == "data") {
             if (!haveFormat)
@@ -80,7 +80,7 @@ Result<> WaveHeaderCheck::checkRiff()
                 size = rf64DataSize;
             if (quint64(m_fileSize - body) < size)
                 return damaged(u"声音数据的长度超出了文件末尾");
-            return {};
+            return Layout{body, qint64(size), m_bigEndian};
         }
         if (quint64(m_fileSize - body) < size)
             return damaged(u"文件头中的块长度超出了文件末尾");
@@ -89,7 +89,7 @@ Result<> WaveHeaderCheck::checkRiff()
     return damaged(haveFormat ? u"没有声音数据" : u"缺少格式信息");
 }
 
-Result<> WaveHeaderCheck::checkWave64()
+Result<WaveHeaderCheck::Layout> WaveHeaderCheck::checkWave64()
 {
     QByteArray head;
     if (!readAt(24, 16, &head) || head != wave64Wave)
@@ -108,12 +108,12 @@ Result<> WaveHeaderCheck::checkWave64()
         }
         if (chunk.mid(4, 12) == wave64Guid && id == "fmt ") {
             if (Result<> format = checkFormat(offset + 24, size - 24); !format.ok())
-                return format;
+                return Failure(format.reason());
             haveFormat = true;
         } else if (chunk.mid(4, 12) == wave64Guid && id == "data") {
             if (!haveFormat)
                 return damaged(u"缺少格式信息");
-            return {};
+            return Layout{offset + 24, qint64(size - 24), false};
         }
         offset += qint64((size + 7) & ~quint64(7));
     }

@@ -13,8 +13,14 @@ class QIODevice;
 class WaveHeaderCheck
 {
 public:
-    // Succeeds when the file looks sound.
-    static Result<> check(QIODevice &file);
+    // Where the sound data of a file that looks sound lies.
+    struct Layout
+    {
+        qint64 dataOffset = 0;
+        qint64 dataBytes = 0;
+        bool bigEndian = false;
+    };
+    static Result<Layout> check(QIODevice &file);
 
     static constexpr int maxChannels = 64;
     static constexpr int minSampleRate = 1000;
@@ -23,8 +29,8 @@ public:
 private:
     explicit WaveHeaderCheck(QIODevice &file);
 
-    Result<> checkRiff();
-    Result<> checkWave64();
+    Result<Layout> checkRiff();
+    Result<Layout> checkWave64();
     Result<> checkFormat(qint64 offset, quint64 size);
     bool readAt(qint64 offset, int bytes, QByteArray *out);
     quint32 u32(const QByteArray &bytes, int at) const;

@@ -11,15 +11,18 @@
 #include "media/Waveform.h"
 #include "platform/StateFolder.h"
 
+#include <QEventLoop>
+
 #include <algorithm>
-#include <chrono>
+#include <atomic>
 #include <limits>
+#include <thread>
 
 namespace {
 
 // The number the untrapped-error report gives an overflow.
 constexpr int overflowError = 6;
-constexpr auto flushInterval = std::chrono::milliseconds(1000);
+constexpr int saveProgressInterval = 50; // ms
 
 } // namespace
 
@@ -39,9 +42,6 @@ WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
 {
     m_statusTimer.setInterval(UpdateInterval());
     connect(&m_statusTimer, &QTimer::timeout, this, &MediaControl::StatusUpdate);
-    // Each write already updates the spool's header; this bounds what a power cut can take.
-    m_flushTimer.setInterval(flushInterval);
-    connect(&m_flushTimer, &QTimer::timeout, this, &WaveMediaControl::flushSpool);
     connect(m_input.get(), &AudioInput::failed, this, &WaveMediaControl::onCaptureFailed);
     connect(&m_capture, &CaptureDevice::failed, this, &WaveMediaControl::onCaptureFailed);
     connect(&m_capture, &CaptureDevice::levelMeasured, this, &MediaControl::InputLevel);
@@ -195,7 +195,7 @@ Result<> WaveMediaControl::record()
         m_capture.end();
         return started;
     }
-    m_flushTimer.start();
+    emit RecordingChanged(true);
     return {};
 }
 
@@ -236,32 +236,61 @@ Result<> WaveMediaControl::save()
         return Failure(MediaTexts::noDeviceOpen());
     if (m_fileName.isEmpty() || m_fileName.compare(u"new", Qt::CaseInsensitive) == 0)
         return Failure(MediaTexts::noFileName());
-    Result<> saved = WaveSaver::save(*m_waveform, m_fileName);
-    if (saved.ok())
+    if (m_saving)
+        return Failure(MediaTexts::cannotSave(QStringLiteral(u"正在保存")));
+    Result<std::unique_ptr<Waveform>> copy = m_waveform->readOnlyCopy();
+    if (!copy.ok())
+        return Failure(copy.reason());
+
+    // The save runs on a thread of its own over a copy that reads through handles of its own;
+    // this thread keeps the program's events going (the window paints, the clock ticks, a
+    // recording goes on) and says how far it got.
+    WaveSaver::Progress progress;
+    m_saving = &progress;
+    const Waveform *saving = m_waveform.get();
+    const QString path = m_fileName;
+    Result<> saved;
+    std::atomic<bool> done{false};
+    std::thread saver([&] {
+        saved = WaveSaver::save(*copy.value(), path, &progress);
+        done = true;
+    });
+    QEventLoop loop;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, &loop, [&] {
+        emit SaveProgress(progress.written.load(), progress.total.load());
+        if (done)
+            loop.quit();
+    });
+    watch.start(saveProgressInterval);
+    loop.exec();
+    saver.join();
+    m_saving = nullptr;
+
+    // the events meanwhile may have closed the recording that was saved
+    if (saved.ok() && m_waveform.get() == saving)
         m_waveform->markSaved();
     return saved;
+}
+
+void WaveMediaControl::cancelSave()
+{
+    if (m_saving)
+        m_saving->cancel = true;
 }
 
 void WaveMediaControl::stopActivity()
 {
     if (m_capture.isCapturing()) {
-        m_flushTimer.stop();
         m_input->stop();
         m_position = m_capture.position();
         m_capture.end();
+        emit RecordingChanged(false);
     }
     if (m_playback.isPlaying()) {
         m_position = m_playback.position();
         m_playback.stop();
     }
-}
-
-void WaveMediaControl::flushSpool()
-{
-    if (!m_waveform)
-        return;
-    if (const Result<> flushed = m_waveform->flushSpool(); !flushed.ok())
-        qCWarning(lcMedia).noquote() << "could not flush the spool:" << flushed.reason();
 }
 
 QList<LeftoverTake> WaveMediaControl::leftoverTakes()

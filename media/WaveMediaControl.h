@@ -4,6 +4,7 @@
 #include "media/MediaControl.h"
 #include "media/OrphanTake.h"
 #include "media/Playback.h"
+#include "media/WaveSaver.h"
 
 #include <QAudioDevice>
 #include <QTimer>
@@ -41,6 +42,8 @@ public:
 
     void selectDevices(const QAudioDevice &input, const QAudioDevice &output) override;
 
+    void cancelSave() override;
+
     QList<LeftoverTake> leftoverTakes() override;
     Result<> recoverTake(const QString &id) override;
     void discardTake(const QString &id) override;
@@ -69,7 +72,6 @@ private:
     void stopActivity();
     // Makes waveform the open recording; the one it replaces was dropped by the user.
     void replaceWaveform(std::unique_ptr<Waveform> waveform);
-    void flushSpool();
     void onCaptureFailed(const QString &reason);
     void onPlaybackFinished();
     void onPlaybackFailed(const QString &reason);
@@ -81,7 +83,7 @@ private:
     Playback m_playback;
     std::unique_ptr<Waveform> m_waveform;
     QTimer m_statusTimer;
-    QTimer m_flushTimer; // puts the spool on disk while recording
+    WaveSaver::Progress *m_saving = nullptr; // while a save runs
     std::vector<OrphanTake> m_orphans;
     QString m_fileName;
     QString m_spoolFolder;

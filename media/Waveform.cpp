@@ -9,9 +9,26 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <iterator>
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
+
+namespace {
+
+// Encodings whose bytes in a WAV file are the samples themselves, frame after frame.
+constexpr int plainEncodings[] = {SF_FORMAT_PCM_U8,
+                                  SF_FORMAT_PCM_16,
+                                  SF_FORMAT_PCM_24,
+                                  SF_FORMAT_PCM_32,
+                                  SF_FORMAT_FLOAT,
+                                  SF_FORMAT_DOUBLE,
+                                  SF_FORMAT_ULAW,
+                                  SF_FORMAT_ALAW};
+
+} // namespace
 
 Waveform::Waveform(const WaveFormat &format)
     : m_format(format)
@@ -28,12 +45,14 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
                 MediaTexts::systemError(S_ISDIR(st.st_mode) ? EISDIR : errno)));
     if (!S_ISREG(st.st_mode))
         return Failure(MediaTexts::cannotOpen(QStringLiteral(u"不是普通文件")));
+    Result<WaveHeaderCheck::Layout> layout = Failure(MediaTexts::notWave());
     {
         QFile header;
         if (!header.open(fd.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
             return Failure(MediaTexts::cannotOpen(header.errorString()));
-        if (const Result<> checked = WaveHeaderCheck::check(header); !checked.ok())
-            return Failure(checked.reason());
+        layout = WaveHeaderCheck::check(header);
+        if (!layout.ok())
+            return Failure(layout.reason());
     }
 
     Result<SndFile> file = SndFile::openRead(std::move(fd));
@@ -57,7 +76,59 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
     waveform->m_filePath = QFileInfo(path).absoluteFilePath();
     waveform->m_fileSize = qint64(st.st_size);
     waveform->m_fileModifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
+    if (storedAsEncoded(info, layout.value()))
+        waveform->m_fileDataOffset = layout->dataOffset;
     return waveform;
+}
+
+bool Waveform::storedAsEncoded(const SF_INFO &info, const WaveHeaderCheck::Layout &layout)
+{
+    const WaveFormat format(info.samplerate, info.channels, info.format);
+    const bool plain = std::find(std::begin(plainEncodings),
+                                 std::end(plainEncodings),
+                                 format.encoding())
+                       != std::end(plainEncodings);
+    return plain && !layout.bigEndian && (info.format & SF_FORMAT_ENDMASK) != SF_ENDIAN_BIG
+           && format.encodedBytes(info.frames) <= layout.dataBytes;
+}
+
+Result<std::unique_ptr<Waveform>> Waveform::readOnlyCopy() const
+{
+    auto copy = std::make_unique<Waveform>(m_format);
+    copy->m_pieces = m_pieces;
+    copy->m_frames = m_frames;
+    copy->m_filePath = m_filePath;
+    copy->m_fileDataOffset = m_fileDataOffset;
+    if (m_file.isOpen()) {
+        // a description of its own: libsndfile's reads seek, and the original reads meanwhile
+        const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_file.fd());
+        UniqueFd fd(::open(self.constData(), O_RDONLY | O_CLOEXEC));
+        if (!fd.isValid())
+            return Failure(MediaTexts::cannotSave(QStringLiteral(u"无法读取录音数据")));
+        Result<SndFile> file = SndFile::openRead(std::move(fd));
+        if (!file.ok())
+            return Failure(file.reason());
+        copy->m_file = std::move(file.value());
+    }
+    if (m_spool.isValid()) {
+        Result<SpoolFile> spool = m_spool.readView();
+        if (!spool.ok())
+            return Failure(spool.reason());
+        copy->m_spool = std::move(spool.value());
+    }
+    return copy;
+}
+
+Waveform::Source Waveform::source(const WavePiece &piece) const
+{
+    if (piece.source == WavePiece::Spool) {
+        // the spool holds the waveform's sample type, which is its encoding only for these
+        const int encoding = m_format.encoding();
+        const bool asEncoded = encoding == SF_FORMAT_PCM_16 || encoding == SF_FORMAT_PCM_32
+                               || encoding == SF_FORMAT_FLOAT || encoding == SF_FORMAT_DOUBLE;
+        return {m_spool.fd(), asEncoded ? m_spool.dataOffset() : -1};
+    }
+    return {m_file.fd(), m_fileDataOffset};
 }
 
 namespace {

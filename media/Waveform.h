@@ -4,6 +4,7 @@
 #include "media/SndFile.h"
 #include "media/SpoolFile.h"
 #include "media/WaveFormat.h"
+#include "media/WaveHeaderCheck.h"
 #include "media/WavePiece.h"
 
 #include <QDateTime>
@@ -40,6 +41,20 @@ public:
     // Reads up to frames frames from start, in the format's sample type; returns the frames read.
     qint64 read(qint64 start, void *out, qint64 frames);
 
+    const std::vector<WavePiece> &pieces() const { return m_pieces; }
+    // Where a piece's frames lie, when its source holds them in the waveform's encoding byte
+    // for byte (so a save can copy them as they are); offset -1 when it does not.
+    struct Source
+    {
+        int fd = -1;
+        qint64 offset = -1; // of the source's frame 0
+    };
+    Source source(const WavePiece &piece) const;
+
+    // The same sound, read through handles of its own: for a save on another thread while
+    // this one goes on playing or recording. It never changes the files.
+    Result<std::unique_ptr<Waveform>> readOnlyCopy() const;
+
     // Starts inserting captured audio at frame at (clamped to the end).
     Result<> beginInsert(qint64 at);
     // Appends frames (in the format's sample type) to the insertion; all or nothing. The reason
@@ -61,6 +76,7 @@ public:
 
 private:
     qint64 readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames);
+    static bool storedAsEncoded(const SF_INFO &info, const WaveHeaderCheck::Layout &layout);
     void writeJournal();
 
     WaveFormat m_format;
@@ -68,6 +84,7 @@ private:
     QString m_filePath;
     qint64 m_fileSize = 0;
     qint64 m_fileModifiedMs = 0;
+    qint64 m_fileDataOffset = -1; // where its sound data lies, when that is the encoding itself
     SpoolFile m_spool;
     QString m_spoolFolder;
     QDateTime m_started; // when the first take began

@@ -7,6 +7,7 @@
 #include "platform/MessageBox.h"
 #include "platform/ProgramEnd.h"
 #include "platform/ProgramFolder.h"
+#include "platform/ProgressDialog.h"
 #include "platform/SleepInhibitor.h"
 
 #include <memory>
@@ -22,4 +23,5 @@ struct Platform
     std::unique_ptr<ProgramFolder> programFolder;
     std::unique_ptr<InstanceGuard> instanceGuard;
     std::unique_ptr<SleepInhibitor> sleepInhibitor;
+    std::unique_ptr<ProgressDialog> progress;
 };

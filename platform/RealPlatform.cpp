@@ -7,6 +7,7 @@
 #include "platform/LockFileInstanceGuard.h"
 #include "platform/QtCommonDialog.h"
 #include "platform/QtMessageBox.h"
+#include "platform/QtProgressDialog.h"
 #include "platform/SystemClock.h"
 
 RealPlatform::RealPlatform()
@@ -30,10 +31,14 @@ RealPlatform::RealPlatform()
     m_services.programFolder = std::make_unique<ApplicationFolder>();
     m_services.instanceGuard = std::move(instanceGuard);
     m_services.sleepInhibitor = std::move(sleepInhibitor);
+    auto progress = std::make_unique<QtProgressDialog>();
+    m_progress = progress.get();
+    m_services.progress = std::move(progress);
 }
 
 void RealPlatform::setParentWidget(QWidget *parent)
 {
     m_commonDialog->setParentWidget(parent);
     m_messageBox->setParentWidget(parent);
+    m_progress->setParentWidget(parent);
 }

@@ -5,9 +5,10 @@
 class QWidget;
 class QtCommonDialog;
 class QtMessageBox;
+class QtProgressDialog;
 
-// Every real platform service, made in one go. The dialog and the message box stay reachable as
-// their own types so that the main window can become their parent once it exists; those two
+// Every real platform service, made in one go. The dialogs and the message box stay reachable as
+// their own types so that the main window can become their parent once it exists; those
 // references stay valid as long as whoever holds the services keeps them.
 class RealPlatform
 {
@@ -18,11 +19,12 @@ public:
     QtCommonDialog &commonDialog() const { return *m_commonDialog; }
     QtMessageBox &messageBox() const { return *m_messageBox; }
 
-    // Parents both the dialog and the message box.
+    // Parents the dialogs and the message box.
     void setParentWidget(QWidget *parent);
 
 private:
     Platform m_services;
     QtCommonDialog *m_commonDialog; // owned by m_services.cdg
     QtMessageBox *m_messageBox;     // owned by m_services.messageBox
+    QtProgressDialog *m_progress;   // owned by m_services.progress
 };

@@ -2,14 +2,17 @@
 
 #include "core/Skip.h"
 #include "media/MediaControl.h"
+#include "media/MediaTexts.h"
 #include "platform/Clock.h"
 #include "platform/CommonDialog.h"
 #include "platform/MessageBox.h"
+#include "platform/ProgressDialog.h"
 #include "recorder/RecordingClock.h"
 #include "recorder/StatusTexts.h"
 
 #include <QAbstractButton>
 #include <QLabel>
+#include <QScopeGuard>
 #include <QTimer>
 
 using namespace StatusTexts;
@@ -55,7 +58,6 @@ void RecorderController::StartRecording()
     Skip::statement([&] { m_c.cmdStop->setEnabled(true); });
     Skip::statement([&] { m_c.cmdSave->setEnabled(false); });
     Skip::statement([&] { IsModified = FlagTrue; });
-    Skip::statement([&] { m_watch.begin(); });
 }
 
 void RecorderController::StopRecording()
@@ -100,19 +102,38 @@ void RecorderController::SaveRecording()
         // The file line, the status and the modified flag change only once the file is written,
         // so a failed save is reported instead of passing for a good one.
         Result<> saved = Failure(QStringLiteral("保存命令无法执行"));
-        Skip::statement([&] { saved = m_c.MMCRecord->setCommand(QStringLiteral("save")); });
+        Skip::statement([&] { saved = saveWithProgress(); });
         if (saved.ok()) {
             Skip::statement([&] { m_c.LblFile->setText(FilePrefix + CurrentFileName); });
             Skip::statement([&] { m_c.Lblread->setText(StoppedText); });
             Skip::statement([&] { m_c.TimerBar->stop(); });
             Skip::statement([&] { IsModified = FlagFalse; });
-        } else {
+        } else if (saved.reason() != MediaTexts::saveCancelled()) {
             Skip::statement([&] {
                 report(QStringLiteral("无法保存文件“%1”：%2").arg(CurrentFileName, saved.reason()));
             });
         }
     }
     Skip::statement([&] { m_services.cmdTuLing_Click(); });
+}
+
+Result<> RecorderController::saveWithProgress()
+{
+    ProgressDialog &progress = m_services.progress;
+    progress.begin(SavingText, [this] { m_c.MMCRecord->cancelSave(); });
+    const QMetaObject::Connection reports = QObject::connect(m_c.MMCRecord,
+                                                             &MediaControl::SaveProgress,
+                                                             [&progress](qint64 written,
+                                                                         qint64 total) {
+                                                                 progress.setProgress(written,
+                                                                                      total);
+                                                             });
+    // the dialog goes however the command ends, a raised error included
+    const auto done = qScopeGuard([&] {
+        QObject::disconnect(reports);
+        progress.end();
+    });
+    return m_c.MMCRecord->setCommand(QStringLiteral("save"));
 }
 
 void RecorderController::OpenRecording()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Flag.h"
+#include "core/Result.h"
 #include "recorder/RecorderControls.h"
 #include "recorder/RecordingWatch.h"
 #include "recorder/WaveDeviceSetup.h"
@@ -11,6 +12,7 @@
 #include <functional>
 
 class Clock;
+class ProgressDialog;
 class SleepInhibitor;
 struct LeftoverTake;
 
@@ -26,6 +28,7 @@ public:
         Clock &clock;
         WaveDevice &waveDevice;
         SleepInhibitor &sleepInhibitor;
+        ProgressDialog &progress;
         // Runs the ringtones link, the last step of every save.
         std::function<void()> cmdTuLing_Click;
     };
@@ -57,6 +60,8 @@ public:
 
 private:
     void report(const QString &text);
+    // The "save" command, with its progress shown and its Cancel heard.
+    Result<> saveWithProgress();
     // The ready state's status line and buttons, each statement skipped on its own.
     void showReady();
 

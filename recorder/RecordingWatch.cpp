@@ -5,16 +5,9 @@
 
 #include <QLabel>
 #include <QProgressBar>
-
-#include <chrono>
-
-using namespace std::chrono_literals;
+#include <QTimer>
 
 namespace {
-
-// Often enough for the warning to come and go on time, and to let go of the desktop soon
-// after the clock stops.
-constexpr auto tickInterval = 250ms;
 
 const QString InhibitReason = QStringLiteral("正在录音");
 
@@ -26,16 +19,14 @@ RecordingWatch::RecordingWatch(const Controls &controls,
     : m_c(controls)
     , m_inhibitor(inhibitor)
 {
-    m_tick.setInterval(tickInterval);
-    connect(&m_tick, &QTimer::timeout, this, &RecordingWatch::refresh);
-    connect(&MMCRecord, &MediaControl::InputLevel, this, &RecordingWatch::onLevel);
-    // Until the clock's first tick the file line still holds the file's long name.
-    connect(m_c.TimerBar, &QTimer::timeout, this, [this] {
-        if (m_running && !m_clockShown) {
-            m_clockShown = true;
-            refresh();
-        }
+    connect(&MMCRecord, &MediaControl::RecordingChanged, this, [this](bool recording) {
+        if (recording)
+            begin();
+        else
+            end();
     });
+    connect(&MMCRecord, &MediaControl::InputLevel, this, &RecordingWatch::onLevel);
+    connect(m_c.TimerBar, &QTimer::timeout, this, &RecordingWatch::onClockTick);
 }
 
 void RecordingWatch::begin()
@@ -44,9 +35,16 @@ void RecordingWatch::begin()
     m_monitor.start(0);
     m_running = true;
     m_clockShown = false;
-    m_tick.start();
     m_inhibitor.inhibit(InhibitReason);
-    show(m_monitor.update(0));
+}
+
+void RecordingWatch::end()
+{
+    m_running = false;
+    m_c.meter->hide();
+    m_c.clipMark->hide();
+    m_c.lblNoSignal->hide();
+    m_inhibitor.release();
 }
 
 void RecordingWatch::onLevel(double peakDb, bool clipped)
@@ -54,31 +52,23 @@ void RecordingWatch::onLevel(double peakDb, bool clipped)
     if (!m_running)
         return;
     m_monitor.measured(peakDb, clipped, m_clock.elapsed());
-    refresh();
+    if (m_clockShown)
+        show(m_monitor.update(m_clock.elapsed()));
 }
 
-void RecordingWatch::refresh()
+void RecordingWatch::onClockTick()
 {
-    if (!m_c.TimerBar->isActive())
-        return end();
+    if (!m_running)
+        return;
+    m_clockShown = true;
     show(m_monitor.update(m_clock.elapsed()));
-}
-
-void RecordingWatch::end()
-{
-    m_running = false;
-    m_tick.stop();
-    m_c.meter->hide();
-    m_c.clipMark->hide();
-    m_c.lblNoSignal->hide();
-    m_inhibitor.release();
 }
 
 void RecordingWatch::show(const LevelMonitor::Shown &shown)
 {
     // setValue repaints only when the value changes
     m_c.meter->setValue(shown.meterDb);
-    m_c.meter->setVisible(m_clockShown && !shown.noSignal);
-    m_c.clipMark->setVisible(m_clockShown && !shown.noSignal && shown.clip);
-    m_c.lblNoSignal->setVisible(m_clockShown && shown.noSignal);
+    m_c.meter->setVisible(!shown.noSignal);
+    m_c.clipMark->setVisible(!shown.noSignal && shown.clip);
+    m_c.lblNoSignal->setVisible(shown.noSignal);
 }

@@ -4,17 +4,16 @@
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QTimer>
 
 class MediaControl;
 class QLabel;
 class QProgressBar;
+class QTimer;
 class SleepInhibitor;
 
-// What the window shows and asks of the desktop while a recording runs: the input's level, a
-// warning when no sound arrives, and no sleep. It follows the recording clock: once the clock
-// no longer runs (Stop, a broken-off take, Play, Open, a save), the display hides and the
-// desktop may sleep again.
+// What the window shows and asks of the desktop while the media control records: the input's
+// level, a warning when no sound arrives, and no sleep. The display moves with the recording
+// clock's ticks, from the first one on (until then the file line holds the file's name).
 class RecordingWatch : public QObject
 {
     Q_OBJECT
@@ -30,20 +29,17 @@ public:
 
     RecordingWatch(const Controls &controls, MediaControl &MMCRecord, SleepInhibitor &inhibitor);
 
-    // A recording has started.
-    void begin();
-
 private:
-    void onLevel(double peakDb, bool clipped);
-    void refresh();
+    void begin();
     void end();
+    void onLevel(double peakDb, bool clipped);
+    void onClockTick();
     void show(const LevelMonitor::Shown &shown);
 
     Controls m_c;
     SleepInhibitor &m_inhibitor;
     LevelMonitor m_monitor;
     QElapsedTimer m_clock;
-    QTimer m_tick;
     bool m_running = false;
     bool m_clockShown = false; // the clock's text has replaced the file line's name
 };

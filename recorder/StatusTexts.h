@@ -20,6 +20,7 @@ inline const QString RecordingBrokeOff = QStringLiteral(
         "录音已中断：%1。已保留 %2 的录音，可以播放或保存。");
 inline const QString PlaybackBrokeOffPrefix = QStringLiteral("播放已中断：");
 inline const QString CannotPlayPrefix = QStringLiteral("无法播放：");
+inline const QString SavingText = QStringLiteral("正在保存录音……");
 inline const QString RecoveredWithoutFile = QStringLiteral(
         "录音时打开的文件“%1”已被修改或删除，只恢复了录下的声音。");
 

@@ -190,13 +190,14 @@ void tst_NoFileLeft::kill_whileRecording_leavesTheTakeForTheNextStart()
     QVERIFY(tapewren.waitForFinished());
     QCOMPARE(tapewren.exitStatus(), QProcess::CrashExit);
 
-    // the spool is a sound file holding the take up to the kill, and the next start has it
+    // the spool is a sound file holding the take up to its last second, and the next start has
+    // all of it
     const qint64 kept = WavFixture::read(spool()).frames();
     QVERIFY2(kept >= framesBeforeKill - 44100,
              qPrintable(QStringLiteral("%1 of %2").arg(kept).arg(framesBeforeKill)));
     const QList<LeftoverTake> takes = other.leftoverTakes();
     QCOMPARE(takes.size(), 1);
-    QCOMPARE(takes.first().lengthMs, kept * 1000 / 44100);
+    QVERIFY(takes.first().lengthMs >= framesBeforeKill * 1000 / 44100);
     QVERIFY(takes.first().filePath.isEmpty());
 }
 

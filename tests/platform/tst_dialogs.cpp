@@ -1,11 +1,14 @@
 #include "core/TapewrenError.h"
 #include "platform/QtCommonDialog.h"
 #include "platform/QtMessageBox.h"
+#include "platform/QtProgressDialog.h"
 
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QProgressBar>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -72,6 +75,8 @@ private slots:
     void messageBox_showsStyle();
     void messageBox_returnsButtonPressed_data();
     void messageBox_returnsButtonPressed();
+
+    void progress_showsAfterHalfASecond_blocksTheWindow_andCancels();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -341,6 +346,42 @@ void DialogsTest::messageBox_returnsButtonPressed()
                              style,
                              QStringLiteral("Tapewren音频录音机")),
              answer);
+}
+
+void DialogsTest::progress_showsAfterHalfASecond_blocksTheWindow_andCancels()
+{
+    QWidget window;
+    auto *button = new QPushButton(QStringLiteral("停止"), &window);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    int clicks = 0;
+    connect(button, &QPushButton::clicked, [&clicks] { ++clicks; });
+    QtProgressDialog progress;
+    progress.setParentWidget(&window);
+    int cancels = 0;
+
+    progress.begin(QStringLiteral("正在保存录音……"), [&cancels] { ++cancels; });
+    progress.setProgress(370, 1000);
+    // a short task shows nothing, and the window takes no clicks meanwhile
+    QTest::qWait(300);
+    QVERIFY(!progress.dialog()->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(clicks, 0);
+    QTRY_VERIFY(progress.dialog()->isVisible());
+    QCOMPARE(progress.dialog()->labelText(), QStringLiteral("正在保存录音……"));
+    const auto *bar = progress.dialog()->findChild<QProgressBar *>();
+    QVERIFY(bar);
+    QCOMPARE(bar->text(), QStringLiteral("已完成 37%"));
+    auto *cancel = progress.dialog()->findChild<QPushButton *>();
+    QVERIFY(cancel);
+    QCOMPARE(cancel->text(), QStringLiteral("取消"));
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    QCOMPARE(cancels, 1);
+
+    progress.end();
+    QVERIFY(!progress.dialog());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(clicks, 1);
 }
 
 QTEST_MAIN(DialogsTest)

@@ -98,7 +98,10 @@ public slots:
         m_log.add(QStringLiteral("screensaver Inhibit ") + reason);
         return 42;
     }
-    void UnInhibit(uint cookie) { m_log.add(QStringLiteral("screensaver UnInhibit %1").arg(cookie)); }
+    void UnInhibit(uint cookie)
+    {
+        m_log.add(QStringLiteral("screensaver UnInhibit %1").arg(cookie));
+    }
 
 private:
     CallLog &m_log;
@@ -241,7 +244,8 @@ void tst_SleepInhibitor::inhibit_usesWhatTheSessionOffers_andLetsGo_data()
             << QStringList{"screensaver Inhibit 正在录音", "logind Inhibit sleep:idle block"}
             << QStringList{"screensaver UnInhibit 42"};
     QTest::newRow("logind alone") << false << false << true
-                                  << QStringList{"logind Inhibit sleep:idle block"} << QStringList{};
+                                  << QStringList{"logind Inhibit sleep:idle block"}
+                                  << QStringList{};
     QTest::newRow("nothing") << false << false << false << QStringList{} << QStringList{};
 }
 

@@ -18,6 +18,7 @@ class RecorderProceduresTest : public QObject
     Q_OBJECT
 
 private slots:
+    void save_showsProgress_andCancelKeepsTheRecording();
     void newRecording_opensNewWaveformAndSelectsDevices();
     void newRecording_showsRefusalOnce_andGoesOn();
     void newRecording_stopsAtUnreadableDevice();
@@ -458,6 +459,44 @@ void RecorderProceduresTest::watch_dropsFailureInsideStop()
 
     QCOMPARE(rig.Lblread->text(), Playing);
     QCOMPARE(rig.buttons(), StopOnly);
+}
+
+void RecorderProceduresTest::save_showsProgress_andCancelKeepsTheRecording()
+{
+    RecorderRig rig;
+    rig.recorder.StartRecording();
+    rig.recorder.StopRecording();
+    rig.media.saveSteps = {100, 200, 300, 400};
+
+    // a save runs to its end with its progress shown, and the dialog goes
+    rig.fakes.cdg.answers.enqueue(QStringLiteral("/tmp/a.wav"));
+    rig.recorder.SaveRecording();
+    QCOMPARE(rig.fakes.progress.calls,
+             QStringList({"begin 正在保存录音……",
+                          "progress 100/400",
+                          "progress 200/400",
+                          "progress 300/400",
+                          "progress 400/400",
+                          "end"}));
+    QCOMPARE(rig.recorder.IsModified, FlagFalse);
+
+    // Cancel in the dialog stops it: no message, and the recording stays as unsaved as it was
+    rig.recorder.StartRecording();
+    rig.recorder.StopRecording();
+    const QString fileLine = rig.LblFile->text();
+    rig.fakes.progress.calls.clear();
+    connect(&rig.media, &MediaControl::SaveProgress, [&rig](qint64 written, qint64) {
+        if (written == 200)
+            rig.fakes.progress.cancel();
+    });
+    rig.fakes.cdg.answers.enqueue(QStringLiteral("/tmp/b.wav"));
+    rig.recorder.SaveRecording();
+    QCOMPARE(rig.fakes.progress.calls.last(), QStringLiteral("end"));
+    QCOMPARE(rig.fakes.progress.calls.size(), 4);
+    QVERIFY(rig.fakes.messageBox.shown.isEmpty());
+    QCOMPARE(rig.recorder.IsModified, FlagTrue);
+    QCOMPARE(rig.LblFile->text(), fileLine);
+    QCOMPARE(rig.tuLingClicks, 2);
 }
 
 QTEST_MAIN(RecorderProceduresTest)

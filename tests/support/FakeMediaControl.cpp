@@ -1,6 +1,7 @@
 #include "FakeMediaControl.h"
 
 #include "core/TapewrenError.h"
+#include "media/MediaTexts.h"
 
 void FakeMediaControl::use(const QString &call) const
 {
@@ -14,6 +15,20 @@ Result<> FakeMediaControl::setCommand(const QString &command)
     use(QStringLiteral("Command ") + command);
     if (refusing.contains(command))
         return Failure(refusing.value(command));
+    if (command == u"save") {
+        saveCancelled = false;
+        for (const qint64 written : std::as_const(saveSteps)) {
+            emit SaveProgress(written, saveSteps.last());
+            if (saveCancelled)
+                return Failure(MediaTexts::saveCancelled());
+        }
+    }
+    // any other command ends a recording, as the real control's do
+    const bool nowRecording = command == u"record";
+    if (nowRecording != recording) {
+        recording = nowRecording;
+        emit RecordingChanged(recording);
+    }
     return {};
 }
 

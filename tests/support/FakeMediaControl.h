@@ -20,6 +20,7 @@ public:
     qint32 Length() const override;
     Result<> canOpen(const QString &path) const override;
     void selectDevices(const QAudioDevice &, const QAudioDevice &) override { ++devicesSelected; }
+    void cancelSave() override { saveCancelled = true; }
     QList<LeftoverTake> leftoverTakes() override;
     Result<> recoverTake(const QString &id) override;
     void discardTake(const QString &id) override;
@@ -33,7 +34,10 @@ public:
     qint32 position = 0;
     qint32 length = 0;
     int devicesSelected = 0;
+    bool recording = false;
     QList<LeftoverTake> leftovers; // what leftoverTakes() finds
+    QList<qint64> saveSteps;       // frames written at each progress report of a "save"
+    bool saveCancelled = false;
 
 private:
     void use(const QString &call) const;

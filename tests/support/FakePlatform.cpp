@@ -96,6 +96,23 @@ void FakeSleepInhibitor::release()
     held = false;
 }
 
+void FakeProgressDialog::begin(const QString &label, std::function<void()> cancelTask)
+{
+    calls << QStringLiteral("begin ") + label;
+    cancel = std::move(cancelTask);
+}
+
+void FakeProgressDialog::setProgress(qint64 done, qint64 total)
+{
+    calls << QStringLiteral("progress %1/%2").arg(done).arg(total);
+}
+
+void FakeProgressDialog::end()
+{
+    calls << QStringLiteral("end");
+    cancel = nullptr;
+}
+
 quint32 FakeWaveDevice::setInputOutput(qint16 deviceId, quint32, quint32)
 {
     calls << deviceId;
@@ -127,4 +144,5 @@ FakePlatform::FakePlatform()
     , programFolder(install<FakeProgramFolder>(platform.programFolder))
     , instanceGuard(install<FakeInstanceGuard>(platform.instanceGuard))
     , sleepInhibitor(install<FakeSleepInhibitor>(platform.sleepInhibitor))
+    , progress(install<FakeProgressDialog>(platform.progress))
 {}

@@ -102,6 +102,17 @@ public:
     QStringList calls; // "inhibit <reason>", "release"
 };
 
+// Records what it is told; the test plays the user's Cancel through cancel.
+class FakeProgressDialog : public ProgressDialog
+{
+public:
+    void begin(const QString &label, std::function<void()> cancel) override;
+    void setProgress(qint64 done, qint64 total) override;
+    void end() override;
+    QStringList calls; // "begin <label>", "progress <done>/<total>", "end"
+    std::function<void()> cancel;
+};
+
 class FakeWaveDevice : public WaveDevice
 {
 public:
@@ -126,5 +137,6 @@ struct FakePlatform
     FakeProgramFolder &programFolder;
     FakeInstanceGuard &instanceGuard;
     FakeSleepInhibitor &sleepInhibitor;
+    FakeProgressDialog &progress;
     FakeWaveDevice waveDevice;
 };

@@ -36,7 +36,12 @@ RecorderRig::RecorderRig()
     , clipMark(new QLabel(&window))
     , lblNoSignal(new QLabel(QStringLiteral("未检测到声音输入"), &window))
     , recorder(controlsOf(*this),
-               {fakes.messageBox, fakes.clock, fakes.waveDevice, fakes.sleepInhibitor, [this] {
+               {fakes.messageBox,
+                fakes.clock,
+                fakes.waveDevice,
+                fakes.sleepInhibitor,
+                fakes.progress,
+                [this] {
                     ++tuLingClicks;
                 }})
 {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include "platform/ProgressDialog.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QTimer>
+
+#include <memory>
+
+class QProgressDialog;
+class QWidget;
+
+// Qt's own QProgressDialog, window-modal over the parent, its bar saying "已完成 N%".
+class QtProgressDialog : public QObject, public ProgressDialog
+{
+    Q_OBJECT
+
+public:
+    QtProgressDialog();
+    ~QtProgressDialog() override;
+
+    void begin(const QString &label, std::function<void()> cancel) override;
+    void setProgress(qint64 done, qint64 total) override;
+    void end() override;
+
+    void setParentWidget(QWidget *parent) { m_parent = parent; }
+    // The dialog while one is up; for tests.
+    QProgressDialog *dialog() const { return m_dialog.get(); }
+
+protected:
+    // Keeps clicks and keys from every window but the dialog while a task runs.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    QPointer<QWidget> m_parent;
+    std::unique_ptr<QProgressDialog> m_dialog;
+    QTimer m_showLater;
+    std::function<void()> m_cancel;
+};
