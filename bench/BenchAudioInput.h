@@ -14,7 +14,7 @@ class BenchAudioInput : public AudioInput
 public:
     using AudioInput::AudioInput;
 
-    void setDevice(const QAudioDevice &) override {}
+    void setSource(const QByteArray &) override {}
     Result<> start(const QAudioFormat &, QIODevice *sink) override
     {
         m_sink = sink;

@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-class QAudioDevice;
+class QByteArray;
 class QAudioFormat;
 class QIODevice;
 
@@ -17,8 +17,9 @@ class AudioInput : public QObject
 public:
     using QObject::QObject;
 
-    // The device later captures use; a null device means the system default.
-    virtual void setDevice(const QAudioDevice &device) = 0;
+    // The sound server's name of the source later captures use (a monitor of an output
+    // included); empty means the server's default at the time of the capture.
+    virtual void setSource(const QByteArray &sourceName) = 0;
     // Starts writing captured audio in format to sink (open for writing).
     virtual Result<> start(const QAudioFormat &format, QIODevice *sink) = 0;
     virtual void stop() = 0;

@@ -48,8 +48,9 @@ public:
     // Whether path can be opened as sound, without touching what is open now.
     virtual Result<> canOpen(const QString &path) const = 0;
 
-    // The devices "record" and "play" use from now on; a null device means the system default.
-    virtual void selectDevices(const QAudioDevice &input, const QAudioDevice &output) = 0;
+    // The source "record" and the device "play" use from now on. The source is named as the sound
+    // server names it, since Qt lists no monitor of an output; empty or null means the default.
+    virtual void selectDevices(const QByteArray &inputSource, const QAudioDevice &output) = 0;
 
     // The recordings earlier runs left unsaved, newest first. They are held for this run until
     // recovered, discarded, or let go with keepLeftoverTakes().

@@ -4,7 +4,6 @@
 #include "media/MediaTexts.h"
 #include "media/PulseQtMainloop.h"
 
-#include <QAudioDevice>
 #include <QAudioFormat>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -94,11 +93,6 @@ PulseAudioInput::~PulseAudioInput()
         pa_context_disconnect(m_context);
         pa_context_unref(m_context);
     }
-}
-
-void PulseAudioInput::setDevice(const QAudioDevice &device)
-{
-    m_source = device.id();
 }
 
 bool PulseAudioInput::connectContext()

@@ -30,10 +30,7 @@ public:
     explicit PulseAudioInput(QObject *parent = nullptr);
     ~PulseAudioInput() override;
 
-    // The device's id is the server's name for the source; a null device means the server's
-    // default source at the time of each start.
-    void setDevice(const QAudioDevice &device) override;
-    void setSource(const QByteArray &name) { m_source = name; }
+    void setSource(const QByteArray &sourceName) override { m_source = sourceName; }
     Result<> start(const QAudioFormat &format, QIODevice *sink) override;
     void stop() override;
 

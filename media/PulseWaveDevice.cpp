@@ -53,15 +53,15 @@ quint32 PulseWaveDevice::setInputOutput(qint16 deviceId, quint32 wInput, quint32
     const Result<PulseServerInfo> server = PulseServerInfo::query(serverTimeout);
     if (!server.ok())
         return SoundServerUnreachable;
-    // Qt flags no input as the default, so the server's own choice is matched by id.
-    const QAudioDevice input = deviceWithId(QMediaDevices::audioInputs(), server->defaultSource);
-    if (input.isNull())
+    // The server records from any of its sources, monitors of outputs included, though Qt lists
+    // no monitor; so the input is the source the server names, once it is known to exist.
+    if (server->defaultSource.isEmpty() || !server->sources.contains(server->defaultSource))
         return NoInputDevice;
     const QAudioDevice output = deviceWithId(QMediaDevices::audioOutputs(), server->defaultSink);
     if (output.isNull())
         return NoOutputDevice;
 
-    m_mediaControl.selectDevices(input, output);
+    m_mediaControl.selectDevices(server->defaultSource, output);
     return Success;
 }
 

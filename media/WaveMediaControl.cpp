@@ -128,9 +128,9 @@ Result<> WaveMediaControl::canOpen(const QString &path) const
     return {};
 }
 
-void WaveMediaControl::selectDevices(const QAudioDevice &input, const QAudioDevice &output)
+void WaveMediaControl::selectDevices(const QByteArray &inputSource, const QAudioDevice &output)
 {
-    m_input->setDevice(input);
+    m_input->setSource(inputSource);
     m_output->setDevice(output);
 }
 

@@ -2,6 +2,11 @@
 
 #include "core/TapewrenError.h"
 
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QStandardPaths>
+
 const QString QtCommonDialog::cancelErrorText = QStringLiteral("已选择“取消”。");
 
 QStringList QtCommonDialog::nameFilters(const QString &filter)
@@ -21,6 +26,16 @@ QStringList QtCommonDialog::nameFilters(const QString &filter)
         result << (description.isEmpty() ? list : description) + QStringLiteral(" (") + list + u')';
     }
     return result;
+}
+
+QString QtCommonDialog::defaultSuffix(const QString &filter)
+{
+    const QStringList parts = filter.split(u'|');
+    if (parts.size() < 2)
+        return {};
+    const QString first = parts.at(1).split(u';', Qt::SkipEmptyParts).value(0).trimmed();
+    static const QRegularExpression plainExtension(QStringLiteral(R"(^\*\.([^*?.\[\]]+)$)"));
+    return plainExtension.match(first).captured(1);
 }
 
 void QtCommonDialog::ShowOpen()
@@ -43,13 +58,28 @@ void QtCommonDialog::show(QFileDialog::AcceptMode mode)
     const QStringList filters = nameFilters(m_filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
+    // The dialog adds it before it asks about replacing, so the question is about the final name.
+    if (mode == QFileDialog::AcceptSave)
+        dialog.setDefaultSuffix(defaultSuffix(m_filter));
+    dialog.setDirectory(startFolder());
     if (!m_fileName.isEmpty())
         dialog.selectFile(m_fileName);
 
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()) {
         m_fileName = dialog.selectedFiles().constFirst();
+        m_lastFolder = QFileInfo(m_fileName).absolutePath();
         return;
     }
     if (m_cancelError == FlagTrue)
         throw TapewrenError(CancelErrorNumber, cancelErrorText);
+}
+
+QString QtCommonDialog::startFolder() const
+{
+    if (!m_lastFolder.isEmpty() && QFileInfo(m_lastFolder).isDir())
+        return m_lastFolder;
+    const QString music = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (!music.isEmpty() && QFileInfo(music).isDir())
+        return music;
+    return QDir::homePath();
 }

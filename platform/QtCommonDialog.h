@@ -6,8 +6,10 @@
 #include <QPointer>
 #include <QStringList>
 
-// Qt's own file dialog, modal over the parent widget. The Save dialog asks before replacing a
-// file; the Open dialog takes existing files only. No suffix is added.
+// Qt's own file dialog, modal over the parent widget. The Save dialog adds the filter's extension
+// to a name typed without one and asks before replacing the file so named; the Open dialog takes
+// existing files only. The first dialog opens in the user's Music folder (else home), later ones
+// in the folder of the file last chosen: never the working folder, which may be "/".
 class QtCommonDialog : public CommonDialog
 {
 public:
@@ -24,12 +26,16 @@ public:
 
     // "Sound|*.wav;*.wave|All|*.*" -> {"Sound (*.wav *.wave)", "All (*.*)"}
     static QStringList nameFilters(const QString &filter);
+    // "Sound|*.wav;*.wave" -> "wav"; empty when the first pattern names no single extension.
+    static QString defaultSuffix(const QString &filter);
 
 private:
     void show(QFileDialog::AcceptMode mode);
+    QString startFolder() const;
 
     QPointer<QWidget> m_parent;
     QString m_filter;
     QString m_fileName;
+    QString m_lastFolder; // of the file last chosen in this run
     Flag m_cancelError = FlagFalse;
 };

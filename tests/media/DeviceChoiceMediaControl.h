@@ -21,12 +21,12 @@ public:
     qint32 Position() const override { return 0; }
     qint32 Length() const override { return 0; }
     Result<> canOpen(const QString &) const override { return {}; }
-    void selectDevices(const QAudioDevice &input, const QAudioDevice &output) override
+    void selectDevices(const QByteArray &inputSource, const QAudioDevice &output) override
     {
-        selected << qMakePair(input, output);
+        selected << qMakePair(inputSource, output);
     }
 
     qint16 deviceId = 1;
     bool deviceIdRaises = false;
-    QList<QPair<QAudioDevice, QAudioDevice>> selected;
+    QList<QPair<QByteArray, QAudioDevice>> selected;
 };

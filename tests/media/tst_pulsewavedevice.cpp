@@ -1,5 +1,6 @@
 #include "DeviceChoiceMediaControl.h"
 #include "media/PulseWaveDevice.h"
+#include "media/WaveMediaControl.h"
 
 #include <QMediaDevices>
 #include <QProcess>
@@ -55,7 +56,7 @@ private slots:
     void setInputOutput_reportsUnreachableServer();
     void setInputOutput_selectsServerDefaults_data();
     void setInputOutput_selectsServerDefaults();
-    void setInputOutput_reportsNoInput_whenDefaultSourceIsNoDevice();
+    void setInputOutput_recordsFromMonitorDefault();
     void errorText_isDistinctChineseAndBounded_data();
     void errorText_isDistinctChineseAndBounded();
 
@@ -197,24 +198,47 @@ void PulseWaveDeviceTest::setInputOutput_selectsServerDefaults()
     PulseWaveDevice waveDevice(media);
     QCOMPARE(waveDevice.setInputOutput(5, 0, 0), quint32(WaveDevice::Success));
     QCOMPARE(media.selected.size(), 1);
-    QCOMPARE(media.selected.first().first.id(), source);
+    QCOMPARE(media.selected.first().first, source);
     QCOMPARE(media.selected.first().second.id(), sink);
 }
 
-void PulseWaveDeviceTest::setInputOutput_reportsNoInput_whenDefaultSourceIsNoDevice()
+void PulseWaveDeviceTest::setInputOutput_recordsFromMonitorDefault()
 {
     if (qEnvironmentVariableIsEmpty("TAPEWREN_TEST_PULSE"))
         QSKIP("needs the PulseAudio test server of scripts/with-test-env.sh");
-    // A monitor can be the server's default source, but Qt offers no monitor as an input.
-    const QByteArray sink = pactl({QStringLiteral("get-default-sink")});
-    const QByteArray monitor = sink + ".monitor";
-    useDefaults(monitor, sink);
+    // "What you hear": the monitor of the sink the test tone is played into. Qt lists no monitor,
+    // the server records from it like from any source.
+    const QByteArray monitor = "mic.monitor";
+    useDefaults(monitor, pactl({QStringLiteral("get-default-sink")}));
     QVERIFY(!listed(QMediaDevices::audioInputs(), monitor));
 
-    DeviceChoiceMediaControl media;
+    WaveMediaControl media;
+    media.setFileName(QStringLiteral("new"));
+    QCOMPARE(media.setCommand(QStringLiteral("open")).reason(), QString());
     PulseWaveDevice waveDevice(media);
-    QCOMPARE(waveDevice.setInputOutput(media.deviceId, 0, 0), quint32(WaveDevice::NoInputDevice));
-    QVERIFY(media.selected.isEmpty());
+    QCOMPARE(waveDevice.setInputOutput(media.DeviceID(), 0, 0), quint32(WaveDevice::Success));
+
+    QCOMPARE(media.setCommand(QStringLiteral("record")).reason(), QString());
+    QTest::qWait(1500);
+    QCOMPARE(media.setCommand(QStringLiteral("stop")).reason(), QString());
+    QTemporaryDir dir;
+    const QString take = dir.filePath(QStringLiteral("monitor.wav"));
+    media.setFileName(take);
+    QCOMPARE(media.setCommand(QStringLiteral("save")).reason(), QString());
+
+    QProcess sox;
+    sox.start(QStringLiteral("sox"),
+              {take,
+               QStringLiteral("-n"),
+               QStringLiteral("remix"),
+               QStringLiteral("1"),
+               QStringLiteral("stat")});
+    QVERIFY(sox.waitForFinished(20000));
+    const QString report = QString::fromLocal8Bit(sox.readAllStandardError());
+    const QRegularExpressionMatch frequency
+            = QRegularExpression(QStringLiteral(R"(Rough\s+frequency:\s*([0-9]+))")).match(report);
+    QVERIFY2(frequency.hasMatch(), qPrintable(report));
+    QVERIFY2(std::abs(frequency.captured(1).toInt() - 440) <= 10, qPrintable(report));
 }
 
 void PulseWaveDeviceTest::errorText_isDistinctChineseAndBounded_data()

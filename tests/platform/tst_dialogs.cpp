@@ -10,6 +10,7 @@
 #include <QProgressBar>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -70,6 +71,8 @@ private slots:
     void showSave_asksBeforeReplacing_data();
     void showSave_asksBeforeReplacing();
     void showOpen_takesExistingFilesOnly();
+    void show_startsInMusicOrHome_thenInTheLastChosenFolder_data();
+    void show_startsInMusicOrHome_thenInTheLastChosenFolder();
 
     void messageBox_showsStyle_data();
     void messageBox_showsStyle();
@@ -113,16 +116,24 @@ void DialogsTest::nameFilters_convertsDescriptionPatternPairs()
 
 void DialogsTest::showSave_setsFullPath_afterOk_data()
 {
-    QTest::addColumn<QString>("name");
-    QTest::newRow("plain") << "take.wav";
-    QTest::newRow("Chinese and blank") << "录音 一.wav";
-    QTest::newRow("no suffix added") << "take";
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("saved");
+    QTest::newRow("plain") << "take.wav"
+                           << "take.wav";
+    QTest::newRow("Chinese and blank") << "录音 一.wav"
+                                       << "录音 一.wav";
+    QTest::newRow("no extension gets .wav") << "讲座"
+                                            << "讲座.wav";
+    QTest::newRow("another extension is kept") << "take.mp3"
+                                               << "take.mp3";
+    QTest::newRow("a dot inside is an extension") << "第1.5节"
+                                                  << "第1.5节";
 }
 
 void DialogsTest::showSave_setsFullPath_afterOk()
 {
-    QFETCH(QString, name);
-    const QString path = m_dir->filePath(name);
+    QFETCH(QString, typed);
+    QFETCH(QString, saved);
     QWidget parent;
     QtCommonDialog cdg;
     cdg.setParentWidget(&parent);
@@ -138,11 +149,11 @@ void DialogsTest::showSave_setsFullPath_afterOk()
         mode = dialog->acceptMode();
         native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
         filters = dialog->nameFilters();
-        typeName(dialog, path);
+        typeName(dialog, m_dir->filePath(typed));
     });
     cdg.ShowSave();
 
-    QCOMPARE(cdg.FileName(), path);
+    QCOMPARE(cdg.FileName(), m_dir->filePath(saved));
     QCOMPARE(dialogParent, &parent);
     QCOMPARE(mode, QFileDialog::AcceptSave);
     QVERIFY(!native);
@@ -191,13 +202,17 @@ void DialogsTest::show_keepsFileName_afterCancel()
 
 void DialogsTest::showSave_asksBeforeReplacing_data()
 {
+    QTest::addColumn<QString>("typed");
     QTest::addColumn<QMessageBox::StandardButton>("answer");
-    QTest::newRow("replace") << QMessageBox::Yes;
-    QTest::newRow("keep") << QMessageBox::No;
+    QTest::newRow("replace") << "old.wav" << QMessageBox::Yes;
+    QTest::newRow("keep") << "old.wav" << QMessageBox::No;
+    QTest::newRow("typed without extension, replace") << "old" << QMessageBox::Yes;
+    QTest::newRow("typed without extension, keep") << "old" << QMessageBox::No;
 }
 
 void DialogsTest::showSave_asksBeforeReplacing()
 {
+    QFETCH(QString, typed);
     QFETCH(QMessageBox::StandardButton, answer);
     const QString existing = m_dir->filePath(QStringLiteral("old.wav"));
     touch(existing);
@@ -211,7 +226,7 @@ void DialogsTest::showSave_asksBeforeReplacing()
             question = box->text();
             box->button(answer)->click();
         });
-        typeName(dialog, existing);
+        typeName(dialog, m_dir->filePath(typed));
         stillOpen = dialog->isVisible();
         if (stillOpen)
             QTest::keyClick(dialog, Qt::Key_Escape);
@@ -247,6 +262,61 @@ void DialogsTest::showOpen_takesExistingFilesOnly()
     QVERIFY(refused);
     QVERIFY(stillOpen);
     QCOMPARE(cdg.FileName(), existing);
+}
+
+void DialogsTest::show_startsInMusicOrHome_thenInTheLastChosenFolder_data()
+{
+    QTest::addColumn<bool>("hasMusicFolder");
+    QTest::newRow("Music folder") << true;
+    QTest::newRow("no Music folder") << false;
+}
+
+void DialogsTest::show_startsInMusicOrHome_thenInTheLastChosenFolder()
+{
+    QFETCH(bool, hasMusicFolder);
+    const QDir home(m_dir->filePath(QStringLiteral("home")));
+    const QString music = home.filePath(QStringLiteral("Music"));
+    const QString elsewhere = m_dir->filePath(QStringLiteral("elsewhere"));
+    const QString working = m_dir->filePath(QStringLiteral("working"));
+    for (const QString &folder : {hasMusicFolder ? music : home.path(), elsewhere, working})
+        QVERIFY(QDir().mkpath(folder));
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const QString oldWorking = QDir::currentPath();
+    qputenv("HOME", QFile::encodeName(home.path()));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral(".config"))));
+    QDir::setCurrent(working);
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfig);
+        QDir::setCurrent(oldWorking);
+    });
+    const QString chosen = QDir(elsewhere).filePath(QStringLiteral("take.wav"));
+    touch(chosen);
+    QtCommonDialog cdg;
+    cdg.setFilter(QStringLiteral("*.wav|*.wav"));
+
+    QStringList shownIn;
+    const auto note = [&](QFileDialog *dialog) {
+        shownIn << QFileInfo(dialog->directory().path()).canonicalFilePath();
+    };
+    whenShown<QFileDialog>([&](QFileDialog *dialog) {
+        note(dialog);
+        typeName(dialog, chosen);
+    });
+    cdg.ShowOpen();
+    for (int i = 0; i < 2; ++i) {
+        cdg.setFileName(QString());
+        whenShown<QFileDialog>([&](QFileDialog *dialog) {
+            note(dialog);
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        i == 0 ? cdg.ShowSave() : cdg.ShowOpen();
+    }
+
+    const QString first = QFileInfo(hasMusicFolder ? music : home.path()).canonicalFilePath();
+    const QString later = QFileInfo(elsewhere).canonicalFilePath();
+    QCOMPARE(shownIn, (QStringList{first, later, later}));
 }
 
 void DialogsTest::messageBox_showsStyle_data()

@@ -16,7 +16,7 @@ class SyntheticAudioInput : public AudioInput
 public:
     using AudioInput::AudioInput;
 
-    void setDevice(const QAudioDevice &) override {}
+    void setSource(const QByteArray &) override {}
     Result<> start(const QAudioFormat &format, QIODevice *sink) override;
     void stop() override;
 
