@@ -17,6 +17,7 @@ import os
 import random
 import shutil
 import signal
+import struct
 import statistics
 import subprocess
 import sys
@@ -30,6 +31,17 @@ BYTES_PER_SECOND = 44100 * 4
 
 def xdotool(*args):
     return subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout.strip()
+
+
+def sound_starts(path):
+    """Where the sound begins in a WAV file: past every chunk before "data"."""
+    with open(path, "rb") as file:
+        file.seek(12)
+        while True:
+            name, size = struct.unpack("<4sI", file.read(8))
+            if name == b"data":
+                return file.tell()
+            file.seek(size + size % 2, os.SEEK_CUR)
 
 
 def wait_for(predicate, timeout=20.0):
@@ -71,7 +83,7 @@ def one_try(program):
 
         with open(spool + ".journal", encoding="utf-8") as journal:
             started = datetime.datetime.fromisoformat(json.load(journal)["started"]).timestamp()
-        data_bytes = (os.path.getsize(spool) - 80) // 4 * 4
+        data_bytes = (os.path.getsize(spool) - sound_starts(spool)) // 4 * 4
         return (killed - started - data_bytes / BYTES_PER_SECOND) * 1000
     finally:
         shutil.rmtree(state, ignore_errors=True)

@@ -97,6 +97,8 @@ void recordAndSaveOneHour(const QString &folder)
     std::vector<double> plainCopies;
     QElapsedTimer timer;
     for (int round = 0; round < 3; ++round) {
+        // Both write a new file: freeing the last round's hour is neither's work.
+        QFile::remove(saved);
         QProcess::execute("sync", {});
         timer.start();
         control->setFileName(saved);

@@ -106,16 +106,20 @@ Result<SpoolFile> SpoolFile::adopt(const QString &path)
 
     QByteArray header(SpoolHeader::size, '\0');
     struct stat st = {};
-    if (::fstat(spool.m_fd.get(), &st) != 0 || !S_ISREG(st.st_mode)
-        || ::pread(spool.m_fd.get(), header.data(), header.size(), 0) != header.size())
+    ssize_t got = -1;
+    if (::fstat(spool.m_fd.get(), &st) == 0 && S_ISREG(st.st_mode))
+        got = ::pread(spool.m_fd.get(), header.data(), header.size(), 0);
+    if (got < SpoolHeader::unpaddedSize)
         return Failure(QStringLiteral(u"录音临时文件是空的或不完整"));
+    header.truncate(got);
     const Result<SpoolHeader::Contents> contents = SpoolHeader::parse(header);
     if (!contents.ok())
         return Failure(contents.reason());
     spool.m_format = formatOf(contents.value());
+    spool.m_headerSize = contents->headerSize;
     // The header is rewritten once a second, the sound written as it comes: whole frames of what
     // the file holds count, past the header's last rewrite too.
-    const qint64 present = qint64(st.st_size) - SpoolHeader::size;
+    const qint64 present = qint64(st.st_size) - spool.m_headerSize;
     spool.m_frames = present / spool.m_format.bytesPerFrame();
     if (spool.m_frames <= 0)
         return Failure(QStringLiteral(u"录音临时文件里没有完整的声音"));
@@ -137,7 +141,7 @@ QString SpoolFile::journalPathFor(const QString &spoolPath)
 Result<> SpoolFile::append(const char *data, qint64 frames)
 {
     const qint64 bytes = frames * m_format.bytesPerFrame();
-    const qint64 at = SpoolHeader::size + m_frames * m_format.bytesPerFrame();
+    const qint64 at = m_headerSize + m_frames * m_format.bytesPerFrame();
     if (!pwriteAll(m_fd.get(), data, bytes, at)) {
         const int errorNumber = errno;
         // drop the partial tail so the spool stays whole frames; the header bounds every read
@@ -165,7 +169,7 @@ qint64 SpoolFile::read(qint64 at, char *out, qint64 frames) const
         const ssize_t n = ::pread(m_fd.get(),
                                   out + done,
                                   size_t(wanted - done),
-                                  SpoolHeader::size + at * frameBytes + done);
+                                  m_headerSize + at * frameBytes + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -177,7 +181,7 @@ qint64 SpoolFile::read(qint64 at, char *out, qint64 frames) const
 
 qint64 SpoolFile::dataOffset() const
 {
-    return SpoolHeader::size;
+    return m_headerSize;
 }
 
 Result<SpoolFile> SpoolFile::readView() const
@@ -188,6 +192,7 @@ Result<SpoolFile> SpoolFile::readView() const
         return Failure(MediaTexts::cannotSave(MediaTexts::systemError(errno)));
     view.m_format = m_format;
     view.m_frames = m_frames;
+    view.m_headerSize = m_headerSize;
     return view;
 }
 
@@ -216,7 +221,9 @@ void SpoolFile::remove()
 
 Result<> SpoolFile::writeHeader()
 {
-    const QByteArray header = SpoolHeader::make(m_format, m_frames * m_format.bytesPerFrame());
+    const QByteArray header = SpoolHeader::make(m_format,
+                                                m_frames * m_format.bytesPerFrame(),
+                                                m_headerSize);
     if (!pwriteAll(m_fd.get(), header.constData(), header.size(), 0))
         return Failure(MediaTexts::systemError(errno));
     return {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Result.h"
+#include "media/SpoolHeader.h"
 #include "media/WaveFormat.h"
 #include "platform/UniqueFd.h"
 
@@ -56,5 +57,6 @@ private:
     QString m_path;
     WaveFormat m_format;
     qint64 m_frames = 0;
+    qint64 m_headerSize = SpoolHeader::size; // where the sound starts
     QElapsedTimer m_sinceFlush;
 };

@@ -250,17 +250,15 @@ Result<> WaveMediaControl::save()
     const Waveform *saving = m_waveform.get();
     const QString path = m_fileName;
     Result<> saved;
-    std::atomic<bool> done{false};
+    QEventLoop loop;
     std::thread saver([&] {
         saved = WaveSaver::save(*copy.value(), path, &progress);
-        done = true;
+        // queued, so it ends the loop even when it comes before the loop has started
+        QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection);
     });
-    QEventLoop loop;
     QTimer watch;
     connect(&watch, &QTimer::timeout, &loop, [&] {
         emit SaveProgress(progress.written.load(), progress.total.load());
-        if (done)
-            loop.quit();
     });
     watch.start(saveProgressInterval);
     loop.exec();

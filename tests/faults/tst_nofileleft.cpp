@@ -3,6 +3,7 @@
 #include "SyntheticAudioInput.h"
 #include "WavFixture.h"
 #include "WaveWindow.h"
+#include "media/SpoolHeader.h"
 
 #include <QDir>
 #include <QFile>
@@ -185,7 +186,7 @@ void tst_NoFileLeft::kill_whileRecording_leavesTheTakeForTheNextStart()
     other.setSpoolFolder(folder);
     QCOMPARE(other.leftoverTakes().size(), 0);
 
-    const qint64 framesBeforeKill = (QFileInfo(spool()).size() - 80) / 4;
+    const qint64 framesBeforeKill = (QFileInfo(spool()).size() - SpoolHeader::size) / 4;
     tapewren.kill();
     QVERIFY(tapewren.waitForFinished());
     QCOMPARE(tapewren.exitStatus(), QProcess::CrashExit);

@@ -80,6 +80,7 @@ private slots:
     void leftoverTakes_leaveUnreadableSpoolsAlone();
     void leftoverTakes_dropSavedRecordings();
     void spool_becomesRf64_pastFourGiB();
+    void recover_takesBackASpoolOfAnEarlierVersion();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -310,6 +311,39 @@ void tst_Recovery::spool_becomesRf64_pastFourGiB()
     const Result<SpoolFile> adopted = SpoolFile::adopt(spool);
     QVERIFY2(adopted.ok(), qPrintable(adopted.reason()));
     QCOMPARE(adopted->frames(), dataBytes / 4);
+}
+
+void tst_Recovery::recover_takesBackASpoolOfAnEarlierVersion()
+{
+    // Earlier versions started the sound right after the fmt chunk; such a spool may be left
+    // when the program is updated after a crash. This one is shorter than today's header.
+    const WaveFormat format = WaveFormat::newRecording();
+    QByteArray sound(500 * 4, Qt::Uninitialized);
+    for (qsizetype i = 0; i < sound.size(); ++i)
+        sound[i] = char(i * 13);
+    QDir().mkpath(path("spool"));
+    {
+        QFile file(path("spool/take-earlier.wav"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(SpoolHeader::make(format, sound.size(), SpoolHeader::unpaddedSize) + sound);
+    }
+    QVERIFY(QFileInfo(path("spool/take-earlier.wav")).size() < SpoolHeader::size);
+
+    Control next(path("spool"));
+    const QList<LeftoverTake> takes = next.media->leftoverTakes();
+    QCOMPARE(takes.size(), 1);
+    QVERIFY(next.media->recoverTake(takes.first().id).ok());
+    next.media->setFileName(path("recovered.wav"));
+    QCOMPARE(next.media->setCommand("save").reason(), QString());
+
+    SF_INFO info{};
+    SNDFILE *file = sf_open(QFile::encodeName(path("recovered.wav")).constData(), SFM_READ, &info);
+    QVERIFY(file);
+    QByteArray read(sound.size(), Qt::Uninitialized);
+    const sf_count_t frames = sf_readf_short(file, reinterpret_cast<short *>(read.data()), 500);
+    sf_close(file);
+    QCOMPARE(qint64(frames), qint64(500));
+    QCOMPARE(read, sound);
 }
 
 QTEST_GUILESS_MAIN(tst_Recovery)
