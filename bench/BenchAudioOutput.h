@@ -10,7 +10,7 @@ class BenchAudioOutput : public AudioOutput
 public:
     using AudioOutput::AudioOutput;
 
-    void setDevice(const QAudioDevice &) override {}
+    void setSink(const QByteArray &) override {}
     Result<> start(const QAudioFormat &, QIODevice *) override { return {}; }
     void stop() override {}
     qint64 processedUSecs() const override { return 0; }

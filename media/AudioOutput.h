@@ -5,7 +5,7 @@
 #include <QObject>
 #include <QString>
 
-class QAudioDevice;
+class QByteArray;
 class QAudioFormat;
 class QIODevice;
 
@@ -17,8 +17,9 @@ class AudioOutput : public QObject
 public:
     using QObject::QObject;
 
-    // The device later playbacks use; a null device means the system default.
-    virtual void setDevice(const QAudioDevice &device) = 0;
+    // The sound server's name of the sink later playbacks use; empty means the default at the
+    // time of each start.
+    virtual void setSink(const QByteArray &sinkName) = 0;
     // Starts pulling audio in format from source.
     virtual Result<> start(const QAudioFormat &format, QIODevice *source) = 0;
     virtual void stop() = 0;

@@ -7,7 +7,7 @@
 #include <QObject>
 #include <QString>
 
-class QAudioDevice;
+class QByteArray;
 
 // A recording that an earlier run left unsaved (it crashed, was killed, lost its power).
 struct LeftoverTake
@@ -48,9 +48,9 @@ public:
     // Whether path can be opened as sound, without touching what is open now.
     virtual Result<> canOpen(const QString &path) const = 0;
 
-    // The source "record" and the device "play" use from now on. The source is named as the sound
-    // server names it, since Qt lists no monitor of an output; empty or null means the default.
-    virtual void selectDevices(const QByteArray &inputSource, const QAudioDevice &output) = 0;
+    // The source "record" and the sink "play" use from now on, named as the sound server names
+    // them (Qt lists no monitor of an output as an input); empty means the default.
+    virtual void selectDevices(const QByteArray &inputSource, const QByteArray &outputSink) = 0;
 
     // The recordings earlier runs left unsaved, newest first. They are held for this run until
     // recovered, discarded, or let go with keepLeftoverTakes().

@@ -4,10 +4,6 @@
 #include "media/MediaControl.h"
 #include "platform/PulseServerInfo.h"
 
-#include <QAudioDevice>
-#include <QList>
-#include <QMediaDevices>
-
 #include <chrono>
 
 using namespace std::chrono_literals;
@@ -16,17 +12,6 @@ namespace {
 
 // Long enough for a busy local server, short enough that a dead one does not stall a New.
 constexpr auto serverTimeout = 1500ms;
-
-QAudioDevice deviceWithId(const QList<QAudioDevice> &devices, const QByteArray &id)
-{
-    if (id.isEmpty())
-        return {};
-    for (const QAudioDevice &device : devices) {
-        if (device.id() == id)
-            return device;
-    }
-    return {};
-}
 
 } // namespace
 
@@ -57,11 +42,10 @@ quint32 PulseWaveDevice::setInputOutput(qint16 deviceId, quint32 wInput, quint32
     // no monitor; so the input is the source the server names, once it is known to exist.
     if (server->defaultSource.isEmpty() || !server->sources.contains(server->defaultSource))
         return NoInputDevice;
-    const QAudioDevice output = deviceWithId(QMediaDevices::audioOutputs(), server->defaultSink);
-    if (output.isNull())
+    if (server->defaultSink.isEmpty() || !server->sinks.contains(server->defaultSink))
         return NoOutputDevice;
 
-    m_mediaControl.selectDevices(server->defaultSource, output);
+    m_mediaControl.selectDevices(server->defaultSource, server->defaultSink);
     return Success;
 }
 

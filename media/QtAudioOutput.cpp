@@ -6,6 +6,8 @@
 #include <QAudioSink>
 #include <QMediaDevices>
 
+#include <algorithm>
+
 QtAudioOutput::QtAudioOutput(QObject *parent)
     : AudioOutput(parent)
     , m_watch([this] { return m_sink ? m_sink->processedUSecs() : 0; })
@@ -24,15 +26,29 @@ QtAudioOutput::~QtAudioOutput()
     stop();
 }
 
-void QtAudioOutput::setDevice(const QAudioDevice &device)
+namespace {
+
+// Qt's device list is looked at only here, when sound is to be played: building it connects to
+// the sound server, which a start-up has no need to wait for.
+QAudioDevice outputNamed(const QByteArray &sinkName)
 {
-    m_device = device;
+    if (sinkName.isEmpty())
+        return QMediaDevices::defaultAudioOutput();
+    const QList<QAudioDevice> outputs = QMediaDevices::audioOutputs();
+    const auto named = std::find_if(outputs.begin(),
+                                    outputs.end(),
+                                    [&](const QAudioDevice &output) {
+                                        return output.id() == sinkName;
+                                    });
+    return named == outputs.end() ? QAudioDevice() : *named;
 }
+
+} // namespace
 
 Result<> QtAudioOutput::start(const QAudioFormat &format, QIODevice *source)
 {
     stop();
-    const QAudioDevice device = m_device.isNull() ? QMediaDevices::defaultAudioOutput() : m_device;
+    const QAudioDevice device = outputNamed(m_sinkName);
     if (device.isNull()) {
         // without a sound server Qt lists no device at all
         return Failure(QMediaDevices::audioInputs().isEmpty() ? MediaTexts::noSoundServer()

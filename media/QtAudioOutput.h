@@ -4,7 +4,7 @@
 #include "media/StreamWatch.h"
 
 #include <QAudio>
-#include <QAudioDevice>
+#include <QByteArray>
 
 #include <memory>
 
@@ -20,7 +20,7 @@ public:
     explicit QtAudioOutput(QObject *parent = nullptr);
     ~QtAudioOutput() override;
 
-    void setDevice(const QAudioDevice &device) override;
+    void setSink(const QByteArray &sinkName) override { m_sinkName = sinkName; }
     Result<> start(const QAudioFormat &format, QIODevice *source) override;
     void stop() override;
     qint64 processedUSecs() const override;
@@ -30,7 +30,7 @@ private:
     // Why the stream ended by itself.
     QString lossReason() const;
 
-    QAudioDevice m_device;
+    QByteArray m_sinkName;   // as the device set-up chose it
     QByteArray m_deviceName; // the server's name for the device in use
     StreamWatch m_watch;
     std::unique_ptr<QAudioSink> m_sink;

@@ -128,10 +128,10 @@ Result<> WaveMediaControl::canOpen(const QString &path) const
     return {};
 }
 
-void WaveMediaControl::selectDevices(const QByteArray &inputSource, const QAudioDevice &output)
+void WaveMediaControl::selectDevices(const QByteArray &inputSource, const QByteArray &outputSink)
 {
     m_input->setSource(inputSource);
-    m_output->setDevice(output);
+    m_output->setSink(outputSink);
 }
 
 Result<> WaveMediaControl::close()

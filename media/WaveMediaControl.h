@@ -40,7 +40,7 @@ public:
 
     Result<> canOpen(const QString &path) const override;
 
-    void selectDevices(const QByteArray &inputSource, const QAudioDevice &output) override;
+    void selectDevices(const QByteArray &inputSource, const QByteArray &outputSink) override;
 
     void cancelSave() override;
 

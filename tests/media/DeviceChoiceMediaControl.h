@@ -3,7 +3,7 @@
 #include "core/TapewrenError.h"
 #include "media/MediaControl.h"
 
-#include <QAudioDevice>
+#include <QByteArray>
 #include <QList>
 
 // Keeps the devices it was given; its device id is set by the test.
@@ -21,12 +21,12 @@ public:
     qint32 Position() const override { return 0; }
     qint32 Length() const override { return 0; }
     Result<> canOpen(const QString &) const override { return {}; }
-    void selectDevices(const QByteArray &inputSource, const QAudioDevice &output) override
+    void selectDevices(const QByteArray &inputSource, const QByteArray &outputSink) override
     {
-        selected << qMakePair(inputSource, output);
+        selected << qMakePair(inputSource, outputSink);
     }
 
     qint16 deviceId = 1;
     bool deviceIdRaises = false;
-    QList<QPair<QByteArray, QAudioDevice>> selected;
+    QList<QPair<QByteArray, QByteArray>> selected;
 };

@@ -199,7 +199,7 @@ void PulseWaveDeviceTest::setInputOutput_selectsServerDefaults()
     QCOMPARE(waveDevice.setInputOutput(5, 0, 0), quint32(WaveDevice::Success));
     QCOMPARE(media.selected.size(), 1);
     QCOMPARE(media.selected.first().first, source);
-    QCOMPARE(media.selected.first().second.id(), sink);
+    QCOMPARE(media.selected.first().second, sink);
 }
 
 void PulseWaveDeviceTest::setInputOutput_recordsFromMonitorDefault()

@@ -19,7 +19,7 @@ public:
     qint32 Position() const override;
     qint32 Length() const override;
     Result<> canOpen(const QString &path) const override;
-    void selectDevices(const QByteArray &, const QAudioDevice &) override { ++devicesSelected; }
+    void selectDevices(const QByteArray &, const QByteArray &) override { ++devicesSelected; }
     void cancelSave() override { saveCancelled = true; }
     QList<LeftoverTake> leftoverTakes() override;
     Result<> recoverTake(const QString &id) override;

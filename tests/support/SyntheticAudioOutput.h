@@ -16,7 +16,7 @@ class SyntheticAudioOutput : public AudioOutput
 public:
     using AudioOutput::AudioOutput;
 
-    void setDevice(const QAudioDevice &) override {}
+    void setSink(const QByteArray &) override {}
     Result<> start(const QAudioFormat &format, QIODevice *source) override;
     void stop() override;
     qint64 processedUSecs() const override;
