@@ -3,6 +3,7 @@
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
 #include "media/SpoolHeader.h"
+#include "platform/PositionedWrite.h"
 
 #include <QDir>
 #include <QFile>
@@ -35,23 +36,6 @@ bool makeFolder(const QString &folder)
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST)
         return false;
     return ::chmod(path.constData(), 0700) == 0 || errno == EPERM;
-}
-
-bool pwriteAll(int fd, const char *data, qint64 bytes, qint64 offset)
-{
-    qint64 done = 0;
-    while (done < bytes) {
-        const ssize_t n = ::pwrite(fd, data + done, size_t(bytes - done), offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += n;
-    }
-    return true;
 }
 
 WaveFormat formatOf(const SpoolHeader::Contents &header)

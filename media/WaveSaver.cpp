@@ -5,6 +5,7 @@
 #include "media/SndFile.h"
 #include "media/WaveFileHeader.h"
 #include "media/Waveform.h"
+#include "platform/PositionedWrite.h"
 #include "platform/UniqueFd.h"
 
 #include <QFile>
@@ -82,22 +83,6 @@ void advance(WaveSaver::Progress *progress, qint64 frames)
         progress->written += frames;
 }
 
-bool writeAll(int fd, const char *data, qint64 bytes, qint64 offset)
-{
-    for (qint64 done = 0; done < bytes;) {
-        const ssize_t n = ::pwrite(fd, data + done, size_t(bytes - done), offset + done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n == 0)
-                errno = ENOSPC;
-            return false;
-        }
-        done += n;
-    }
-    return true;
-}
-
 // Copies bytes from one file to another, in the kernel where it can; with read and write
 // where it cannot (another file system in between, an old kernel).
 bool copyRange(int from, qint64 fromOffset, int to, qint64 toOffset, qint64 bytes)
@@ -136,7 +121,7 @@ bool copyRange(int from, qint64 fromOffset, int to, qint64 toOffset, qint64 byte
                 errno = EIO;
             return false;
         }
-        if (!writeAll(to, buffer.data(), got, toOffset))
+        if (!pwriteAll(to, buffer.data(), got, toOffset))
             return false;
         fromOffset += got;
         toOffset += got;
@@ -165,7 +150,7 @@ Result<> writeCopy(Waveform &waveform,
                    WaveSaver::Progress *progress)
 {
     const QByteArray header = WaveFileHeader::make(fileFormat, waveform.frames());
-    if (!writeAll(fd, header.constData(), header.size(), 0))
+    if (!pwriteAll(fd, header.constData(), header.size(), 0))
         return writeFailure(errno, {});
     const qint64 frameBytes = WaveFileHeader::sampleBytes(fileFormat.encoding())
                               * fileFormat.channels();
@@ -189,7 +174,7 @@ Result<> writeCopy(Waveform &waveform,
         }
     }
     // an odd-sized data chunk is followed by a pad byte
-    if (((at - header.size()) & 1) && !writeAll(fd, "", 1, at))
+    if (((at - header.size()) & 1) && !pwriteAll(fd, "", 1, at))
         return writeFailure(errno, {});
     return {};
 }

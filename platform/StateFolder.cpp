@@ -5,7 +5,7 @@
 QString StateFolder::path(const QProcessEnvironment &environment)
 {
     QString base = environment.value(QStringLiteral("XDG_STATE_HOME"));
-    // The base directory specification ignores relative paths.
+    // A relative XDG_STATE_HOME is invalid and to be ignored, as XDG tools do.
     if (base.isEmpty() || QDir::isRelativePath(base)) {
         QString home = environment.value(QStringLiteral("HOME"));
         if (home.isEmpty())
