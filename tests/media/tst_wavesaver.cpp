@@ -3,6 +3,7 @@
 #include "support/WavFixture.h"
 
 #include "media/MediaTexts.h"
+#include "media/WaveFileHeader.h"
 #include "media/WaveMediaControl.h"
 #include "media/WaveSaver.h"
 #include "media/Waveform.h"
@@ -247,23 +248,14 @@ void tst_WaveSaver::cancel_stopsASaveThatIsRunning()
 {
     // a long file, sparse: it takes no room, and a while to copy
     const QString big = path("big.wav");
-    const quint32 dataBytes = 1u << 30;
-    QByteArray header = "RIFF" + QByteArray(4, 0) + "WAVEfmt " + QByteArray(20, 0) + "data"
-                        + QByteArray(4, 0);
-    qToLittleEndian<quint32>(dataBytes + 36, header.data() + 4);
-    qToLittleEndian<quint32>(16, header.data() + 16);
-    qToLittleEndian<quint16>(1, header.data() + 20);
-    qToLittleEndian<quint16>(2, header.data() + 22);
-    qToLittleEndian<quint32>(44100, header.data() + 24);
-    qToLittleEndian<quint32>(44100 * 4, header.data() + 28);
-    qToLittleEndian<quint16>(4, header.data() + 32);
-    qToLittleEndian<quint16>(16, header.data() + 34);
-    qToLittleEndian<quint32>(dataBytes, header.data() + 40);
+    const qint64 frames = qint64(1) << 28;
+    const QByteArray header
+            = WaveFileHeader::make(WaveFormat(44100, 2, SF_FORMAT_WAV | SF_FORMAT_PCM_16), frames);
     {
         QFile file(big);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(header);
-        QVERIFY(file.resize(header.size() + dataBytes));
+        QVERIFY(file.resize(header.size() + frames * 4));
     }
 
     WaveMediaControl control(std::make_unique<SyntheticAudioInput>(),
