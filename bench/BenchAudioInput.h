@@ -15,7 +15,7 @@ public:
     using AudioInput::AudioInput;
 
     void setSource(const QByteArray &) override {}
-    Result<> start(const QAudioFormat &, QIODevice *sink) override
+    Result<> start(const AudioFormat &, QIODevice *sink) override
     {
         m_sink = sink;
         return {};

@@ -71,11 +71,11 @@ else()
     # The versions Debian 12 ships, which the program is built and tested against.
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
         "libqt6core6 (>= 6.4.2), libqt6gui6 (>= 6.4.2), libqt6widgets6 (>= 6.4.2), \
-libqt6multimedia6 (>= 6.4.2), libsndfile1 (>= 1.2.0), libpulse0 (>= 16.1), libc6 (>= 2.36), \
+libsndfile1 (>= 1.2.0), libpulse0 (>= 16.1), libc6 (>= 2.36), \
 libstdc++6 (>= 12), libgcc-s1 (>= 3.0), ${tapewrenRuntimeDepends}")
 endif()
-# Qt Multimedia needs a PulseAudio server (or PipeWire's) for any sound device at all; the
-# recording-source button opens pavucontrol.
+# Recording and playback need a PulseAudio server (or PipeWire's); the recording-source button
+# opens pavucontrol.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "pulseaudio | pipewire-pulse, pavucontrol")
 
 # The documents a Debian package carries, the manual pages and the AppStream metadata, made in

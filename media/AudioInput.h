@@ -6,7 +6,7 @@
 #include <QString>
 
 class QByteArray;
-class QAudioFormat;
+class AudioFormat;
 class QIODevice;
 
 // Where captured sound comes from: the sound server, or a test's synthetic input.
@@ -21,7 +21,7 @@ public:
     // included); empty means the server's default at the time of the capture.
     virtual void setSource(const QByteArray &sourceName) = 0;
     // Starts writing captured audio in format to sink (open for writing).
-    virtual Result<> start(const QAudioFormat &format, QIODevice *sink) = 0;
+    virtual Result<> start(const AudioFormat &format, QIODevice *sink) = 0;
     virtual void stop() = 0;
 
 signals:

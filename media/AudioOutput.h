@@ -6,7 +6,7 @@
 #include <QString>
 
 class QByteArray;
-class QAudioFormat;
+class AudioFormat;
 class QIODevice;
 
 // Where played sound goes: the sound server, or a test's synthetic output.
@@ -21,7 +21,7 @@ public:
     // time of each start.
     virtual void setSink(const QByteArray &sinkName) = 0;
     // Starts pulling audio in format from source.
-    virtual Result<> start(const QAudioFormat &format, QIODevice *source) = 0;
+    virtual Result<> start(const AudioFormat &format, QIODevice *source) = 0;
     virtual void stop() = 0;
     // Microseconds of audio played since start.
     virtual qint64 processedUSecs() const = 0;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAudioFormat>
+#include "media/AudioFormat.h"
 
 // The loudest sample of the last stretch of captured sound, in dBFS, and whether one reached
 // full scale. Fed whole buffers as the server delivers them, read about ten times a second.
@@ -15,7 +15,7 @@ public:
     // What digital silence reads.
     static constexpr double silenceDb = -200.0;
 
-    void start(const QAudioFormat &format);
+    void start(const AudioFormat &format);
     // Samples in the format given to start(), possibly unaligned.
     void add(const char *data, qint64 frames);
     // A stretch of about 100 ms is complete.
@@ -24,7 +24,7 @@ public:
     Reading take();
 
 private:
-    QAudioFormat m_format;
+    AudioFormat m_format;
     qint64 m_framesPerReading = 0;
     qint64 m_frames = 0;
     double m_peak = 0; // 0 <= m_peak, 1 is full scale

@@ -2,11 +2,9 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/PulseContext.h"
 #include "media/PulseQtMainloop.h"
 
-#include <QAudioFormat>
-#include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QIODevice>
 
 #include <pulse/context.h>
@@ -26,115 +24,46 @@ constexpr int streamTimeoutMs = 2000;
 constexpr pa_usec_t tailFragmentUSecs = 5'000;
 constexpr int tailTimeoutMs = 150;
 
-bool sampleSpecFor(const QAudioFormat &format, pa_sample_spec *spec)
-{
-    switch (format.sampleFormat()) {
-    case QAudioFormat::UInt8:
-        spec->format = PA_SAMPLE_U8;
-        break;
-    case QAudioFormat::Int16:
-        spec->format = PA_SAMPLE_S16LE;
-        break;
-    case QAudioFormat::Int32:
-        spec->format = PA_SAMPLE_S32LE;
-        break;
-    case QAudioFormat::Float:
-        spec->format = PA_SAMPLE_FLOAT32LE;
-        break;
-    default:
-        return false;
-    }
-    spec->rate = uint32_t(format.sampleRate());
-    spec->channels = uint8_t(format.channelCount());
-    return pa_sample_spec_valid(spec) != 0;
-}
-
 // How long the sound may wait at the server between two rounds: a fragment, and never more
-// than the shared ring between server and program holds with room to spare.
+// than the shared ring between server and program (32 KiB each way) holds with room to spare.
+// Whole 25 ms steps put the rounds on the same boundaries as Qt's coarse timers of 200 ms
+// and 1 s, so the clock's ticks and the status updates share the rounds' wake-ups.
 int paceMs(const pa_sample_spec &spec)
 {
-    constexpr size_t ringShare = 16 * 1024;
+    constexpr size_t ringShare = 24 * 1024;
     const pa_usec_t ringTime = pa_bytes_to_usec(ringShare, &spec);
-    return int(std::min(fragmentUSecs, ringTime) / 1000);
-}
-
-bool ended(pa_stream_state_t state)
-{
-    return state == PA_STREAM_FAILED || state == PA_STREAM_TERMINATED;
-}
-
-bool ended(pa_context_state_t state)
-{
-    return state == PA_CONTEXT_FAILED || state == PA_CONTEXT_TERMINATED;
-}
-
-bool settled(pa_context_state_t state)
-{
-    return state == PA_CONTEXT_READY || ended(state);
+    const int ms = int(std::min(fragmentUSecs, ringTime) / 1000);
+    constexpr int step = 25;
+    return ms >= step ? ms / step * step : ms;
 }
 
 } // namespace
 
 PulseAudioInput::PulseAudioInput(QObject *parent)
     : AudioInput(parent)
-    , m_loop(std::make_unique<PulseQtMainloop>())
+    , m_pulse(std::make_unique<PulseContext>([this] { onContextEnded(); }))
 {
     // the main loop comes round about once a fragment: what it brought is written in one go
-    connect(m_loop.get(), &PulseQtMainloop::handled, this, &PulseAudioInput::passOn);
+    connect(&m_pulse->loop(), &PulseQtMainloop::handled, this, &PulseAudioInput::passOn);
     // Connected from the start, so that the first take begins as soon as it is asked for.
-    connectContext();
+    m_pulse->connect();
 }
 
 PulseAudioInput::~PulseAudioInput()
 {
     releaseStream();
-    if (m_context) {
-        pa_context_set_state_callback(m_context, nullptr, nullptr);
-        pa_context_disconnect(m_context);
-        pa_context_unref(m_context);
-    }
 }
 
-bool PulseAudioInput::connectContext()
-{
-    if (m_context && !ended(pa_context_get_state(m_context)))
-        return true;
-    if (m_context) {
-        pa_context_set_state_callback(m_context, nullptr, nullptr);
-        pa_context_unref(m_context);
-    }
-    const QByteArray name = QCoreApplication::applicationName().toUtf8();
-    m_context = pa_context_new(m_loop->api(), name.isEmpty() ? "tapewren" : name.constData());
-    if (!m_context)
-        return false;
-    pa_context_set_state_callback(m_context, &PulseAudioInput::onContextState, this);
-    // Never starts a server: without one there is nothing to record from.
-    return pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
-}
-
-template<typename Ready>
-bool PulseAudioInput::waitFor(Ready ready, int timeoutMs)
-{
-    const QDeadlineTimer deadline(timeoutMs);
-    while (!ready()) {
-        if (deadline.hasExpired())
-            return false;
-        m_loop->iterate(int(std::max<qint64>(deadline.remainingTime(), 0)));
-    }
-    return true;
-}
-
-Result<> PulseAudioInput::start(const QAudioFormat &format, QIODevice *sink)
+Result<> PulseAudioInput::start(const AudioFormat &format, QIODevice *sink)
 {
     stop();
     if (!sampleSpecFor(format, &m_spec))
         return Failure(MediaTexts::formatNotSupported());
-    if (!connectContext()
-        || !waitFor([this] { return settled(pa_context_get_state(m_context)); }, connectTimeoutMs)
-        || pa_context_get_state(m_context) != PA_CONTEXT_READY)
+    // Never starts a server: without one there is nothing to record from.
+    if (!m_pulse->ready(connectTimeoutMs))
         return Failure(MediaTexts::noSoundServer());
 
-    m_stream = pa_stream_new(m_context, "录音", &m_spec, nullptr);
+    m_stream = pa_stream_new(m_pulse->get(), "录音", &m_spec, nullptr);
     if (!m_stream)
         return Failure(MediaTexts::formatNotSupported());
     pa_stream_set_state_callback(m_stream, &PulseAudioInput::onStreamState, this);
@@ -146,14 +75,14 @@ Result<> PulseAudioInput::start(const QAudioFormat &format, QIODevice *sink)
     const auto flags = PA_STREAM_DONT_MOVE;
     const char *device = m_source.isEmpty() ? nullptr : m_source.constData();
     if (pa_stream_connect_record(m_stream, device, &m_attr, flags) < 0
-        || !waitFor([this] { return pa_stream_get_state(m_stream) != PA_STREAM_CREATING; },
-                    streamTimeoutMs)
+        || !m_pulse->waitFor([this] { return pa_stream_get_state(m_stream) != PA_STREAM_CREATING; },
+                             streamTimeoutMs)
         || pa_stream_get_state(m_stream) != PA_STREAM_READY) {
-        const int error = pa_context_errno(m_context);
+        const int error = pa_context_errno(m_pulse->get());
         releaseStream();
         if (error == PA_ERR_NOENTITY)
             return Failure(MediaTexts::noInputDevice());
-        if (ended(pa_context_get_state(m_context)))
+        if (m_pulse->hasEnded())
             return Failure(MediaTexts::noSoundServer());
         return Failure(MediaTexts::noInputDevice() + QStringLiteral(u"（")
                        + QString::fromUtf8(pa_strerror(error)) + QStringLiteral(u"）"));
@@ -163,13 +92,13 @@ Result<> PulseAudioInput::start(const QAudioFormat &format, QIODevice *sink)
     m_batch.clear();
     m_batch.reserve(2 * m_attr.fragsize);
     m_sink = sink;
-    m_loop->setPace(paceMs(m_spec));
+    m_pulse->loop().setPace(paceMs(m_spec));
     return {};
 }
 
 void PulseAudioInput::stop()
 {
-    m_loop->setPace(0);
+    m_pulse->loop().setPace(0);
     if (m_stream && pa_stream_get_state(m_stream) == PA_STREAM_READY && m_sink)
         takeTail();
     passOn();
@@ -199,7 +128,7 @@ void PulseAudioInput::takeTail()
         pa_operation_unref(operation);
     const qint64 target = qint64(
             pa_usec_to_bytes(pa_usec_t(m_running.nsecsElapsed() / 1000), &m_spec));
-    waitFor(
+    m_pulse->waitFor(
             [&] {
                 take();
                 return m_takenBytes >= target || !m_stream
@@ -242,10 +171,10 @@ void PulseAudioInput::passOn()
 void PulseAudioInput::breakOff()
 {
     m_breakingOff = false;
-    m_loop->setPace(0);
+    m_pulse->loop().setPace(0);
     if (!m_stream)
         return;
-    const QString reason = !m_context || ended(pa_context_get_state(m_context))
+    const QString reason = m_pulse->hasEnded()
                                    ? MediaTexts::serverLost()
                                    // a stream that may not move ends when its source goes
                                    : MediaTexts::inputDeviceLost();
@@ -256,20 +185,19 @@ void PulseAudioInput::breakOff()
     emit failed(reason);
 }
 
-void PulseAudioInput::onContextState(pa_context *context, void *self)
+void PulseAudioInput::onContextEnded()
 {
-    auto *input = static_cast<PulseAudioInput *>(self);
-    if (ended(pa_context_get_state(context)) && input->m_stream && !input->m_breakingOff) {
+    if (m_stream && !m_breakingOff) {
         // not from inside libpulse's own call
-        input->m_breakingOff = true;
-        QMetaObject::invokeMethod(input, &PulseAudioInput::breakOff, Qt::QueuedConnection);
+        m_breakingOff = true;
+        QMetaObject::invokeMethod(this, &PulseAudioInput::breakOff, Qt::QueuedConnection);
     }
 }
 
 void PulseAudioInput::onStreamState(pa_stream *stream, void *self)
 {
     auto *input = static_cast<PulseAudioInput *>(self);
-    if (ended(pa_stream_get_state(stream)) && !input->m_breakingOff) {
+    if (streamEnded(pa_stream_get_state(stream)) && !input->m_breakingOff) {
         input->m_breakingOff = true;
         QMetaObject::invokeMethod(input, &PulseAudioInput::breakOff, Qt::QueuedConnection);
     }

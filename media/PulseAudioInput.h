@@ -12,9 +12,8 @@
 #include <memory>
 #include <vector>
 
-struct pa_context;
 struct pa_stream;
-class PulseQtMainloop;
+class PulseContext;
 
 // Capture straight from the sound server through libpulse's asynchronous API, run on Qt's own
 // event loop: the server's blocks arrive on the main thread as they come, with no thread of
@@ -31,26 +30,21 @@ public:
     ~PulseAudioInput() override;
 
     void setSource(const QByteArray &sourceName) override { m_source = sourceName; }
-    Result<> start(const QAudioFormat &format, QIODevice *sink) override;
+    Result<> start(const AudioFormat &format, QIODevice *sink) override;
     void stop() override;
 
 private:
-    static void onContextState(pa_context *context, void *self);
+    void onContextEnded();
     static void onStreamState(pa_stream *stream, void *self);
     static void onReadable(pa_stream *stream, size_t bytes, void *self);
 
-    bool connectContext();
-    // Runs the server's events alone until ready() holds or the time is up.
-    template<typename Ready>
-    bool waitFor(Ready ready, int timeoutMs);
     void take();
     void passOn();
     void takeTail();
     void releaseStream();
     void breakOff();
 
-    std::unique_ptr<PulseQtMainloop> m_loop;
-    pa_context *m_context = nullptr;
+    std::unique_ptr<PulseContext> m_pulse;
     pa_stream *m_stream = nullptr;
     pa_sample_spec m_spec{};
     pa_buffer_attr m_attr{};

@@ -12,12 +12,33 @@ namespace {
 
 // Long enough for a busy local server, short enough that a dead one does not stall a New.
 constexpr auto serverTimeout = 1500ms;
+// An answer asked for ahead stands for "now" this long after it was asked for.
+constexpr qint64 prefetchFreshMs = 2000;
 
 } // namespace
 
 PulseWaveDevice::PulseWaveDevice(MediaControl &mediaControl)
     : m_mediaControl(mediaControl)
 {}
+
+PulseWaveDevice::~PulseWaveDevice() = default; // waits for a prefetch still under way
+
+void PulseWaveDevice::prefetch()
+{
+    m_prefetched = std::async(std::launch::async,
+                              [] { return PulseServerInfo::query(serverTimeout); });
+    m_prefetchedSince.start();
+}
+
+Result<PulseServerInfo> PulseWaveDevice::askServer()
+{
+    if (m_prefetched.valid()) {
+        Result<PulseServerInfo> early = m_prefetched.get();
+        if (m_prefetchedSince.elapsed() <= prefetchFreshMs)
+            return early;
+    }
+    return PulseServerInfo::query(serverTimeout);
+}
 
 quint32 PulseWaveDevice::setInputOutput(qint16 deviceId, quint32 wInput, quint32 wOutput)
 {
@@ -35,7 +56,7 @@ quint32 PulseWaveDevice::setInputOutput(qint16 deviceId, quint32 wInput, quint32
     if (wOutput != 0)
         return NoOutputDevice;
 
-    const Result<PulseServerInfo> server = PulseServerInfo::query(serverTimeout);
+    const Result<PulseServerInfo> server = askServer();
     if (!server.ok())
         return SoundServerUnreachable;
     // The server records from any of its sources, monitors of outputs included, though Qt lists

@@ -48,21 +48,21 @@ int WaveFormat::bytesPerSample() const
     return 2;
 }
 
-QAudioFormat WaveFormat::audioFormat() const
+AudioFormat WaveFormat::audioFormat() const
 {
-    QAudioFormat format;
+    AudioFormat format;
     format.setSampleRate(m_sampleRate);
     format.setChannelCount(m_channels);
     switch (sampleType()) {
     case SampleType::Int16:
-        format.setSampleFormat(QAudioFormat::Int16);
+        format.setSampleFormat(AudioFormat::Int16);
         break;
     case SampleType::Int32:
-        format.setSampleFormat(QAudioFormat::Int32);
+        format.setSampleFormat(AudioFormat::Int32);
         break;
     case SampleType::Float:
     case SampleType::Double:
-        format.setSampleFormat(QAudioFormat::Float);
+        format.setSampleFormat(AudioFormat::Float);
         break;
     }
     return format;

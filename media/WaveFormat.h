@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QAudioFormat>
+#include "media/AudioFormat.h"
 #include <QtGlobal>
 
 // How samples are held between the file, the spool, the capture and the playback. Integer
@@ -28,7 +28,7 @@ public:
     int bytesPerFrame() const { return bytesPerSample() * m_channels; }
 
     // What the sound server delivers and takes for this waveform.
-    QAudioFormat audioFormat() const;
+    AudioFormat audioFormat() const;
 
     qint64 framesToMs(qint64 frames) const;
     qint64 usToFrames(qint64 us) const;

@@ -6,7 +6,7 @@
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
 #include "media/PulseAudioInput.h"
-#include "media/QtAudioOutput.h"
+#include "media/PulseAudioOutput.h"
 #include "media/WaveSaver.h"
 #include "media/Waveform.h"
 #include "platform/StateFolder.h"
@@ -28,7 +28,7 @@ constexpr int saveProgressInterval = 50; // ms
 
 WaveMediaControl::WaveMediaControl(QObject *parent)
     : WaveMediaControl(std::make_unique<PulseAudioInput>(),
-                       std::make_unique<QtAudioOutput>(),
+                       std::make_unique<PulseAudioOutput>(),
                        parent)
 {}
 

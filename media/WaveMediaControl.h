@@ -6,7 +6,6 @@
 #include "media/Playback.h"
 #include "media/WaveSaver.h"
 
-#include <QAudioDevice>
 #include <QTimer>
 
 #include <memory>

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config git
-    qt6-base-dev qt6-multimedia-dev qt6-translations-l10n qt6-qpa-plugins
+    qt6-base-dev qt6-translations-l10n qt6-qpa-plugins
     libsndfile1-dev libpulse-dev
     fonts-wqy-microhei
     xdg-utils

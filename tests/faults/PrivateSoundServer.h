@@ -21,10 +21,10 @@ public:
     // Takes the default input away, as unplugging it would, and brings it back.
     bool removeInput();
     bool restoreInput();
-
-private:
+    // Runs pactl against this server; output gets what it printed.
     bool pactl(const QStringList &arguments, QString *output = nullptr) const;
 
+private:
     QString m_inputModule;
     QTemporaryDir m_runtime;
     QProcess m_daemon;

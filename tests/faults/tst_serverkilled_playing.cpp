@@ -6,23 +6,27 @@
 #include "recorder/RecorderController.h"
 
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <sndfile.h>
 
-// The sound server dies in the middle of a playback. Runs its own server: killing the shared
-// one would break every other test.
+// The output goes away, then the sound server dies, in the middle of a playback. Runs its own
+// server: killing the shared one would break every other test.
 class tst_ServerKilledWhilePlaying : public QObject
 {
     Q_OBJECT
 
 private slots:
     void initTestCase();
+    void play_breaksOff_whenOutputIsRemoved();
     void play_stopsCleanly_whenServerIsKilled();
 
 private:
+    QString writeTone(); // ten seconds; empty when it cannot be written
+
     PrivateSoundServer m_server;
     QTemporaryDir m_dir;
 };
@@ -35,14 +39,46 @@ void tst_ServerKilledWhilePlaying::initTestCase()
     QVERIFY2(problem.isEmpty(), qPrintable(problem));
 }
 
-void tst_ServerKilledWhilePlaying::play_stopsCleanly_whenServerIsKilled()
+QString tst_ServerKilledWhilePlaying::writeTone()
 {
     const QString tone = m_dir.filePath(QStringLiteral("tone.wav"));
     const WavFixture::Samples samples = WavFixture::signal(SF_FORMAT_WAV | SF_FORMAT_PCM_16,
                                                            44100,
                                                            2,
                                                            10 * 44100);
-    QVERIFY(WavFixture::write(tone, samples));
+    return WavFixture::write(tone, samples) ? tone : QString();
+}
+
+void tst_ServerKilledWhilePlaying::play_breaksOff_whenOutputIsRemoved()
+{
+    // the playback goes to the sink that is the default at Open, and may not move from it
+    QString module;
+    QVERIFY(m_server.pactl({"load-module", "module-null-sink", "sink_name=out2"}, &module));
+    QVERIFY(m_server.pactl({"set-default-sink", "out2"}));
+    const auto restore = qScopeGuard([&] { m_server.pactl({"set-default-sink", "out"}); });
+    const QString tone = writeTone();
+    QVERIFY(!tone.isEmpty());
+
+    WaveWindow w(WaveWindow::Sound::Server);
+    w.answerDialog(tone);
+    QVERIFY(w.click(w.ui().cmdOpen));
+    QSignalSpy brokeOff(w.media.get(), &MediaControl::brokeOff);
+    QVERIFY(w.click(w.ui().cmdPlay));
+    QTRY_VERIFY_WITH_TIMEOUT(w.media->Position() >= 500, 20000);
+
+    QVERIFY(m_server.pactl({"unload-module", module.trimmed()}));
+    QTRY_VERIFY_WITH_TIMEOUT(!w.media->isPlaying(), 5000);
+    QCOMPARE(brokeOff, QList<QVariantList>{{MediaTexts::outputDeviceLost()}});
+    QVERIFY(w.media->Position() < w.media->Length());
+    QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
+    QCOMPARE(w.fakes.messageBox.shown.size(), 1);
+    QCOMPARE(w.fakes.messageBox.shown.first().prompt, QStringLiteral("播放已中断：放音设备已断开"));
+}
+
+void tst_ServerKilledWhilePlaying::play_stopsCleanly_whenServerIsKilled()
+{
+    const QString tone = writeTone();
+    QVERIFY(!tone.isEmpty());
 
     WaveWindow w(WaveWindow::Sound::Server);
     w.answerDialog(tone);

@@ -80,7 +80,7 @@ void tst_FuzzFinds::usToFrames_reachesEveryFrame_ofSinkClock()
 {
     QFETCH(int, rate);
     const WaveFormat format(rate, 1, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-    const QAudioFormat sink = format.audioFormat();
+    const AudioFormat sink = format.audioFormat();
     for (qint64 frames : {qint64(1), qint64(6), qint64(7), qint64(1001), qint64(rate) + 13}) {
         // a sink's clock counts whole microseconds of what it took
         const qint64 us = sink.durationForBytes(qint32(frames * sink.bytesPerFrame()));

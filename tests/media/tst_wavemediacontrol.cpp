@@ -148,7 +148,7 @@ void tst_WaveMediaControl::record_keepsEveryCapturedSample()
     QCOMPARE(m_control->setCommand("record").reason(), QString());
     QCOMPARE(m_input->format().sampleRate(), 44100);
     QCOMPARE(m_input->format().channelCount(), 2);
-    QCOMPARE(m_input->format().sampleFormat(), QAudioFormat::Int16);
+    QCOMPARE(m_input->format().sampleFormat(), AudioFormat::Int16);
 
     const auto samples = ramp16(44100, 2, 1);
     m_input->push(bytesOf(samples), 1001); // pieces that split frames
@@ -203,14 +203,14 @@ void tst_WaveMediaControl::record_insertsAtPosition_inOpenedFile()
 
     // play part of it and stop there: recording goes in at that point
     m_control->setCommand("play");
-    QCOMPARE(m_output->format().sampleFormat(), QAudioFormat::Int32);
+    QCOMPARE(m_output->format().sampleFormat(), AudioFormat::Int32);
     m_output->pull(4321 * 8);
     m_control->setCommand("stop");
     QCOMPARE(m_control->positionFrames(), qint64(4321));
 
     m_control->setCommand("record");
     QCOMPARE(m_input->format().sampleRate(), 48000);
-    QCOMPARE(m_input->format().sampleFormat(), QAudioFormat::Int32);
+    QCOMPARE(m_input->format().sampleFormat(), AudioFormat::Int32);
     std::vector<qint32> inserted;
     for (int i = 0; i < 2 * 777; ++i)
         inserted.push_back(qint32(i * 2654435761u) & ~0xFF); // 24 significant bits
@@ -246,7 +246,7 @@ void tst_WaveMediaControl::record_intoDoubleFile_keepsFloatSamples()
     QCOMPARE(m_control->Position(), m_control->Length());
 
     m_control->setCommand("record");
-    QCOMPARE(m_input->format().sampleFormat(), QAudioFormat::Float);
+    QCOMPARE(m_input->format().sampleFormat(), AudioFormat::Float);
     const std::vector<float> pushed = {0.5f, -0.25f, 0.125f, 1.0f / 3.0f, -0.999f};
     m_input->push(bytesOf(pushed), 3);
     m_control->setCommand("stop");

@@ -2,7 +2,7 @@
 
 #include <QIODevice>
 
-Result<> SyntheticAudioInput::start(const QAudioFormat &format, QIODevice *sink)
+Result<> SyntheticAudioInput::start(const AudioFormat &format, QIODevice *sink)
 {
     if (!m_startFailure.isEmpty())
         return Failure(std::exchange(m_startFailure, QString()));

@@ -2,7 +2,7 @@
 
 #include "media/AudioInput.h"
 
-#include <QAudioFormat>
+#include "media/AudioFormat.h"
 #include <QByteArray>
 #include <QIODevice>
 #include <QPointer>
@@ -17,7 +17,7 @@ public:
     using AudioInput::AudioInput;
 
     void setSource(const QByteArray &) override {}
-    Result<> start(const QAudioFormat &format, QIODevice *sink) override;
+    Result<> start(const AudioFormat &format, QIODevice *sink) override;
     void stop() override;
 
     // The reason the next start fails with; empty to let it succeed.
@@ -28,10 +28,10 @@ public:
     void breakOff(const QString &reason);
 
     bool isRunning() const { return m_sink != nullptr; }
-    QAudioFormat format() const { return m_format; }
+    AudioFormat format() const { return m_format; }
 
 private:
     QPointer<QIODevice> m_sink;
-    QAudioFormat m_format;
+    AudioFormat m_format;
     QString m_startFailure;
 };

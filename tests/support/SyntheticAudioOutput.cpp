@@ -2,7 +2,7 @@
 
 #include <QIODevice>
 
-Result<> SyntheticAudioOutput::start(const QAudioFormat &format, QIODevice *source)
+Result<> SyntheticAudioOutput::start(const AudioFormat &format, QIODevice *source)
 {
     m_format = format;
     m_source = source;

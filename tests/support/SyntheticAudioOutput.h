@@ -2,7 +2,7 @@
 
 #include "media/AudioOutput.h"
 
-#include <QAudioFormat>
+#include "media/AudioFormat.h"
 #include <QByteArray>
 #include <QIODevice>
 #include <QPointer>
@@ -17,7 +17,7 @@ public:
     using AudioOutput::AudioOutput;
 
     void setSink(const QByteArray &) override {}
-    Result<> start(const QAudioFormat &format, QIODevice *source) override;
+    Result<> start(const AudioFormat &format, QIODevice *source) override;
     void stop() override;
     qint64 processedUSecs() const override;
 
@@ -26,11 +26,11 @@ public:
     void breakOff(const QString &reason);
 
     const QByteArray &played() const { return m_played; }
-    QAudioFormat format() const { return m_format; }
+    AudioFormat format() const { return m_format; }
     bool isRunning() const { return m_source != nullptr; }
 
 private:
     QPointer<QIODevice> m_source;
-    QAudioFormat m_format;
+    AudioFormat m_format;
     QByteArray m_played;
 };
