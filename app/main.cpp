@@ -28,7 +28,15 @@ int main(int argc, char *argv[])
     // looks at /etc/localtime again on every reading.
     if (!qEnvironmentVariableIsSet("TZ"))
         qputenv("TZ", ":/etc/localtime");
+    // The window repaints one line of text a second while recording. Through X shared memory
+    // each repaint first waits for a round trip to the X server; sending the few kilobytes
+    // costs less. Only this program's connection is set up so: started programs do not inherit it.
+    const bool shmChosenByUser = qEnvironmentVariableIsSet("QT_XCB_NO_MITSHM");
+    if (!shmChosenByUser)
+        qputenv("QT_XCB_NO_MITSHM", "1");
     QApplication app(argc, argv);
+    if (!shmChosenByUser)
+        qunsetenv("QT_XCB_NO_MITSHM");
     QApplication::setApplicationName(QStringLiteral("Tapewren音频录音机"));
     QApplication::setApplicationVersion(QStringLiteral(TAPEWREN_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Tapewren"));
@@ -37,6 +45,7 @@ int main(int argc, char *argv[])
 
     WaveMediaControl MMCRecord;
     PulseWaveDevice waveDevice(MMCRecord);
+    waveDevice.prefetch(); // for the device set-up of the first New, while the window is built
     RealPlatform platform;
     FrmMain frmMain(platform.services(), MMCRecord, waveDevice);
     platform.setParentWidget(&frmMain);

@@ -334,16 +334,28 @@ void PulseQtMainloop::setPace(int intervalMs)
 
 void PulseQtMainloop::paceRound()
 {
+    m_inRound = true;
     // Take everything that waits: over a plain socket libpulse reads one message per call, and
     // what is left would otherwise wait a whole round.
     for (int round = 0; round < maxRoundsBeforeRest && pollAndDispatch(0) > 0; ++round) {
     }
+    m_inRound = false;
+    // what the messages asked to run later runs in this wake-up, not on one more pass of the loop
+    if (deferDue())
+        dispatchDefers();
     emit handled();
+}
+
+bool PulseQtMainloop::deferDue() const
+{
+    return std::any_of(m_defer.begin(), m_defer.end(), [](const auto &e) {
+        return !e->dead && e->enabled;
+    });
 }
 
 void PulseQtMainloop::scheduleDefers()
 {
-    if (!m_deferTimer.isActive())
+    if (!m_inRound && !m_deferTimer.isActive())
         m_deferTimer.start(0);
 }
 
@@ -358,17 +370,13 @@ void PulseQtMainloop::dispatchDefers()
     }
     --m_dispatching;
     collectDead();
-    if (std::any_of(m_defer.begin(), m_defer.end(), [](const auto &e) {
-            return !e->dead && e->enabled;
-        }))
+    if (deferDue())
         scheduleDefers();
 }
 
 void PulseQtMainloop::iterate(int timeoutMs)
 {
-    if (std::any_of(m_defer.begin(), m_defer.end(), [](const auto &e) {
-            return !e->dead && e->enabled;
-        })) {
+    if (deferDue()) {
         dispatchDefers();
         return;
     }

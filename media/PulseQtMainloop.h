@@ -46,15 +46,17 @@ private:
     int pollAndDispatch(int timeoutMs); // returns how many sockets were ready
     void dispatchDefers();
     void scheduleDefers();
+    bool deferDue() const; // an enabled defer event waits to run
     void collectDead();
 
     pa_mainloop_api m_api{};
     std::vector<std::unique_ptr<IoEvent>> m_io;
     std::vector<std::unique_ptr<TimeEvent>> m_time;
     std::vector<std::unique_ptr<DeferEvent>> m_defer;
-    QTimer m_deferTimer;   // runs enabled defer events once the event loop comes round
-    int m_dispatching = 0; // freed events go only once nothing of them runs any more
-    int m_paceMs = 0;      // while paced, no socket is watched between two rounds
+    QTimer m_deferTimer;    // runs enabled defer events once the event loop comes round
+    int m_dispatching = 0;  // freed events go only once nothing of them runs any more
+    int m_paceMs = 0;       // while paced, no socket is watched between two rounds
+    bool m_inRound = false; // a paced round runs the defer events itself, at its end
     QTimer m_paceTimer;
     std::vector<pollfd> m_pollFds; // kept: a round allocates nothing
     std::vector<IoEvent *> m_polled;

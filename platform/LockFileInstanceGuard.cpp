@@ -6,15 +6,16 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
 
 namespace {
 
-// Makes the check one step for copies started together: taking over a dead holder's lock is a
-// removal and a create, and no other copy may slip in between. The kernel drops the gate with
-// its holder, so a killed copy never blocks it.
+// Makes the check one step for copies started together, and keeps a copy from locking a file
+// that its holder is just removing. The kernel drops the gate with its holder, so a killed copy
+// never blocks it.
 class CheckGate
 {
 public:
@@ -60,7 +61,10 @@ LockFileInstanceGuard::LockFileInstanceGuard(const QProcessEnvironment &environm
     : m_lockFilePath(lockFilePathFor(environment))
 {}
 
-LockFileInstanceGuard::~LockFileInstanceGuard() = default;
+LockFileInstanceGuard::~LockFileInstanceGuard()
+{
+    release();
+}
 
 QString LockFileInstanceGuard::lockFilePathFor(const QProcessEnvironment &environment)
 {
@@ -78,20 +82,35 @@ QString LockFileInstanceGuard::lockFilePathFor(const QProcessEnvironment &enviro
 
 Flag LockFileInstanceGuard::PrevInstance()
 {
-    if (m_lock)
+    if (m_lock.isValid())
         return FlagFalse;
     const CheckGate gate(m_lockFilePath + QStringLiteral(".gate"));
-    auto lock = std::make_unique<QLockFile>(m_lockFilePath);
-    // Age never makes a lock stale: a copy that runs for days keeps it; only a dead holder loses it.
-    lock->setStaleLockTime(0);
-    if (lock->tryLock(0)) {
+    UniqueFd lock(::open(QFile::encodeName(m_lockFilePath).constData(),
+                         O_RDWR | O_CREAT | O_CLOEXEC,
+                         0600));
+    if (lock.isValid() && ::flock(lock.get(), LOCK_EX | LOCK_NB) == 0) {
+        // For whoever looks at the file: which process holds it.
+        const QByteArray holder = QByteArray::number(qint64(::getpid())) + '\n';
+        if (::ftruncate(lock.get(), 0) != 0
+            || ::pwrite(lock.get(), holder.constData(), size_t(holder.size()), 0) < 0)
+            qCInfo(lcPlatform) << "cannot note the holder in" << m_lockFilePath;
         m_lock = std::move(lock);
         return FlagFalse;
     }
-    if (lock->error() == QLockFile::LockFailedError)
+    if (lock.isValid() && errno == EWOULDBLOCK)
         return FlagTrue;
     // A lock we cannot even create (no permission, no folder) says nothing about another copy.
     qCWarning(lcPlatform) << "cannot take the single-instance lock" << m_lockFilePath
                           << "; going on as the only copy";
     return FlagFalse;
+}
+
+void LockFileInstanceGuard::release()
+{
+    if (!m_lock.isValid())
+        return;
+    // Under the gate: a copy checking now must not take the lock of a file on its way out.
+    const CheckGate gate(m_lockFilePath + QStringLiteral(".gate"));
+    ::unlink(QFile::encodeName(m_lockFilePath).constData());
+    m_lock.reset();
 }

@@ -1,16 +1,14 @@
 #pragma once
 
 #include "platform/InstanceGuard.h"
+#include "platform/UniqueFd.h"
 
-#include <QLockFile>
 #include <QProcessEnvironment>
 #include <QString>
 
-#include <memory>
-
-// One lock file per user and desktop session. The lock is taken with an atomic create, so of two
-// copies started together exactly one gets it; a holder that died (even by SIGKILL) is recognised
-// by its process id and its lock taken over.
+// One lock file per user and desktop session, held with flock() while this copy runs. The kernel
+// drops the lock with its holder, so a copy that died (even by SIGKILL) never blocks the next one,
+// and a copy that runs for days keeps it.
 class LockFileInstanceGuard : public InstanceGuard
 {
 public:
@@ -20,7 +18,7 @@ public:
 
     Flag PrevInstance() override;
     // Gives the lock up, removing its file, when this copy holds it.
-    void release() { m_lock.reset(); }
+    void release();
 
     QString lockFilePath() const { return m_lockFilePath; }
 
@@ -28,5 +26,5 @@ public:
 
 private:
     QString m_lockFilePath;
-    std::unique_ptr<QLockFile> m_lock; // set once this copy holds the lock
+    UniqueFd m_lock; // open once this copy holds the lock
 };

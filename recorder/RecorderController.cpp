@@ -50,7 +50,10 @@ void RecorderController::StartRecording()
         const QString time = m_services.clock.now().toString(QStringLiteral("HH:mm:ss"));
         m_c.Lblread->setText(RecordStartPrefix + time + RecordStartSuffix);
     });
-    Skip::statement([&] { RecordStartTime = m_services.clock.now(); });
+    Skip::statement([&] {
+        RecordStartTime = m_services.clock.now();
+        m_recordStartSecs = RecordStartTime.toSecsSinceEpoch();
+    });
     Skip::statement([&] { m_c.TimerBar->start(); });
     Skip::statement([&] { m_c.cmdNew->setEnabled(false); });
     Skip::statement([&] { m_c.cmdRecord->setEnabled(false); });
@@ -172,8 +175,14 @@ void RecorderController::OpenRecording()
 void RecorderController::TimerBar_Timer()
 {
     Skip::statement([&] {
-        const qint64 elapsed = RecordStartTime.secsTo(m_services.clock.now());
-        m_c.LblFile->setText(RecordingClock::text(elapsed));
+        // in whole seconds, without turning the local time into the epoch's five times a second
+        const qint64 elapsed = m_services.clock.secsSinceEpoch() - m_recordStartSecs;
+        // five ticks a second show the same text: it is made only when the second changes
+        if (elapsed != m_clockSeconds || m_clockText.isEmpty()) {
+            m_clockText = RecordingClock::text(elapsed);
+            m_clockSeconds = elapsed;
+        }
+        m_c.LblFile->setText(m_clockText);
     });
 }
 

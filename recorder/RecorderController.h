@@ -67,6 +67,9 @@ private:
 
     RecorderControls m_c;
     Services m_services;
+    qint64 m_recordStartSecs = 0; // RecordStartTime since the epoch
+    qint64 m_clockSeconds = 0;    // the elapsed time m_clockText shows
+    QString m_clockText;
     WaveDeviceSetup m_waveDeviceSetup;
     RecordingWatch m_watch; // the level display and the desktop kept awake while recording
 };

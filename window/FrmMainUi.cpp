@@ -2,6 +2,7 @@
 
 #include "core/Twips.h"
 #include "links/LinkAddresses.h"
+#include "window/BuiltInImages.h"
 #include "window/LevelMeter.h"
 #include "window/PictureBox.h"
 
@@ -59,11 +60,11 @@ QLabel *newLabel(QWidget *container,
     return label;
 }
 
-QCursor handPointer()
+QCursor handPointer(const BuiltInImages &images)
 {
     // Black bitmap pixels draw black; white mask pixels let the screen through.
-    const QBitmap shape = QBitmap::fromImage(QImage(u":/images/hand.png"_s));
-    const QBitmap mask = QBitmap::fromImage(QImage(u":/images/hand-mask.png"_s));
+    const QBitmap shape = QBitmap::fromImage(images.hand);
+    const QBitmap mask = QBitmap::fromImage(images.handMask);
     return QCursor(shape, mask, handHotSpot.x(), handHotSpot.y());
 }
 
@@ -80,10 +81,10 @@ void makeClickable(PictureBox *picture, const QString &toolTip, const QCursor &p
 void FrmMainUi::setupUi(QWidget *frmMain)
 {
     Q_INIT_RESOURCE(images);
+    std::future<BuiltInImages> decoding = BuiltInImages::decodeAhead();
 
     frmMain->setObjectName(u"frmMain"_s);
     frmMain->setWindowTitle(u"Tapewren 音频录音机 V2.1"_s);
-    frmMain->setWindowIcon(QIcon(u":/images/tapewren.ico"_s));
     frmMain->setFixedSize(Twips::toPixels(clientWidth), Twips::toPixels(clientHeight));
     if (const QScreen *screen = frmMain->screen()) {
         QRect placed = frmMain->geometry();
@@ -118,10 +119,12 @@ void FrmMainUi::setupUi(QWidget *frmMain)
     cmdOpen = newButton(Frame1, u"cmdOpen"_s, Twips::rect(135, 1665, 915, 330), u"打开"_s);
     cmdHelp = newButton(Frame1, u"cmdHelp"_s, Twips::rect(1215, 1665, 915, 330), u"帮助"_s);
 
-    const QCursor hand = handPointer();
+    const BuiltInImages images = decoding.get();
+    frmMain->setWindowIcon(QIcon(QPixmap::fromImage(images.icon)));
+    const QCursor hand = handPointer(images);
 
     picZZ = newControl<PictureBox>(frmMain, u"picZZ"_s, Twips::rect(4050, 2205, 270, 270));
-    picZZ->setPicture(QPixmap(u":/images/expand.gif"_s));
+    picZZ->setPicture(QPixmap::fromImage(images.expander));
     makeClickable(picZZ, u"界面转换 -更多..."_s, hand);
 
     cmdExit = newButton(frmMain, u"cmdExit"_s, Twips::rect(4500, 2160, 960, 330), u"退出"_s);
@@ -135,7 +138,7 @@ void FrmMainUi::setupUi(QWidget *frmMain)
     picOrbanet = newControl<PictureBox>(frmMain,
                                         u"picOrbanet"_s,
                                         Twips::rect(90, 2655, 3615, 1140));
-    picOrbanet->setPicture(QPixmap(u":/images/orbanet.gif"_s));
+    picOrbanet->setPicture(QPixmap::fromImage(images.banner));
     makeClickable(picOrbanet, u"访问Orba影视网首页："_s + LinkAddresses::homePage, hand);
 
     TimerBar = new QTimer(frmMain);

@@ -2,6 +2,8 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 
 PictureBox::PictureBox(QWidget *parent)
     : QFrame(parent)
@@ -22,6 +24,17 @@ void PictureBox::setPicture(const QPixmap &picture)
 
 void PictureBox::paintEvent(QPaintEvent *event)
 {
+    if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+        // Qt leaves the background to this box: the skin's, or the palette's without a skin.
+        QPainter background(this);
+        if (testAttribute(Qt::WA_StyledBackground)) {
+            QStyleOption option;
+            option.initFrom(this);
+            style()->drawPrimitive(QStyle::PE_Widget, &option, &background, this);
+        } else {
+            background.fillRect(event->rect(), palette().brush(backgroundRole()));
+        }
+    }
     QFrame::paintEvent(event);
     if (m_picture.isNull())
         return;
@@ -29,6 +42,16 @@ void PictureBox::paintEvent(QPaintEvent *event)
     const QRect inside = contentsRect();
     painter.setClipRect(inside);
     painter.drawPixmap(inside.topLeft(), m_picture);
+}
+
+void PictureBox::changeEvent(QEvent *event)
+{
+    QFrame::changeEvent(event);
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange) {
+        // An opaque box hides what lies under it, so a repaint inside it (the running clock's
+        // text) need not paint the window and the frame beneath first.
+        setAttribute(Qt::WA_OpaquePaintEvent, palette().brush(backgroundRole()).isOpaque());
+    }
 }
 
 void PictureBox::mousePressEvent(QMouseEvent *event)

@@ -1,5 +1,6 @@
 #include "window/PictureBox.h"
 
+#include <QLabel>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -11,6 +12,8 @@ private slots:
     void clicked_onlyOnLeftReleaseInside_data();
     void clicked_onlyOnLeftReleaseInside();
     void picture_isDrawnUnscaledFromInsideTheBorder();
+    void background_coversWhatLiesBeneath_data();
+    void background_coversWhatLiesBeneath();
 };
 
 void tst_PictureBox::clicked_onlyOnLeftReleaseInside_data()
@@ -60,6 +63,44 @@ void tst_PictureBox::picture_isDrawnUnscaledFromInsideTheBorder()
     QCOMPARE(shot.pixelColor(28, 10), QColor(Qt::red));
     QCOMPARE(shot.pixelColor(5, 11), white); // below the picture
     QCOMPARE(shot.pixelColor(28, 18), white);
+}
+
+void tst_PictureBox::background_coversWhatLiesBeneath_data()
+{
+    QTest::addColumn<QString>("styleSheet");
+    QTest::addColumn<bool>("opaque");
+    QTest::addColumn<QColor>("inside"); // the box's colour inside its border
+    QTest::newRow("no skin") << QString() << true << QColor(Qt::white);
+    QTest::newRow("skin with a white panel")
+            << u"QWidget#window { background: #00FF00; }"
+               " PictureBox { background-color: #FFFFFF; border: 1px solid #8EA9AE; }"_qs
+            << true << QColor(Qt::white);
+    QTest::newRow("skin with a see-through panel")
+            << u"QWidget#window { background: #00FF00; } PictureBox { background: transparent; }"_qs
+            << false << QColor(0, 255, 0);
+}
+
+void tst_PictureBox::background_coversWhatLiesBeneath()
+{
+    QFETCH(QString, styleSheet);
+    QFETCH(bool, opaque);
+    QFETCH(QColor, inside);
+
+    QWidget window;
+    window.setObjectName(QStringLiteral("window"));
+    window.resize(100, 60);
+    auto *box = new PictureBox(&window);
+    box->setGeometry(10, 10, 60, 30);
+    // a line of text repaints inside the box without the window beneath it
+    auto *label = new QLabel(QStringLiteral("0分1秒"), box);
+    label->setGeometry(4, 4, 50, 20);
+    window.setStyleSheet(styleSheet);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    QCOMPARE(box->testAttribute(Qt::WA_OpaquePaintEvent), opaque);
+    const QImage shot = window.grab().toImage();
+    QCOMPARE(shot.pixelColor(12, 38), inside); // inside the border, below the text
 }
 
 QTEST_MAIN(tst_PictureBox)
