@@ -189,7 +189,9 @@ if readelf -d "$executable" | grep -qE 'R(UN)?PATH'; then
 fi
 libraries=$(ldd "$executable")
 while IFS= read -r soname; do
-    path=$(awk -v so="$soname" '$1 == so && $2 == "=>" { print $3 }' <<<"$libraries")
+    # ldd names the dynamic loader by its path alone
+    path=$(awk -v so="$soname" '($1 == so && $2 == "=>") { print $3 }
+        ($1 ~ "/" so "$") { print $1 }' <<<"$libraries")
     if [[ -z "$path" || "$path" == "not" ]]; then
         fail "$soname is not found on this system"
         continue
