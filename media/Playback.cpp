@@ -9,6 +9,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
+// Until the output has taken the last frame, only an output that never says so needs looking
+// at; then the end is looked for closely, while the last of the sound drains.
+constexpr auto watchInterval = 250ms;
 constexpr auto pollInterval = 20ms;
 // How long the sink may keep sound buffered after the last frame went in; past this it is
 // taken as heard even when the sink's clock lags.
@@ -20,9 +23,8 @@ Playback::Playback(AudioOutput &output, QObject *parent)
     : QObject(parent)
     , m_output(output)
 {
-    m_pollTimer.setInterval(pollInterval);
     connect(&m_pollTimer, &QTimer::timeout, this, &Playback::poll);
-    connect(&m_output, &AudioOutput::idle, this, &Playback::poll);
+    connect(&m_output, &AudioOutput::idle, this, &Playback::onSourceDry);
     connect(&m_output, &AudioOutput::failed, this, &Playback::onFailed);
 }
 
@@ -43,7 +45,7 @@ Result<> Playback::start(Waveform &waveform, qint64 startFrame)
     }
     m_playing = true;
     m_drainClock.invalidate();
-    m_pollTimer.start();
+    m_pollTimer.start(watchInterval);
     return {};
 }
 
@@ -64,6 +66,15 @@ qint64 Playback::position() const
     const qint64 heard = std::min(m_format.usToFrames(m_output.processedUSecs()),
                                   m_device.framesRead());
     return std::min(m_device.startFrame() + heard, m_end - 1);
+}
+
+void Playback::onSourceDry()
+{
+    if (!m_playing)
+        return;
+    if (m_pollTimer.intervalAsDuration() != pollInterval)
+        m_pollTimer.start(pollInterval);
+    poll();
 }
 
 void Playback::poll()

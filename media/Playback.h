@@ -33,6 +33,7 @@ signals:
     void failed(const QString &reason);
 
 private:
+    void onSourceDry();
     void poll();
     void onFailed(const QString &reason);
 
