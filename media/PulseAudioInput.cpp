@@ -7,8 +7,6 @@
 
 #include <QIODevice>
 
-#include <pulse/context.h>
-#include <pulse/error.h>
 #include <pulse/stream.h>
 
 #include <algorithm>
@@ -18,8 +16,6 @@ namespace {
 // Written to the spool about ten times a second: few writes, and a level meter still moves
 // smoothly.
 constexpr pa_usec_t fragmentUSecs = 100'000;
-constexpr int connectTimeoutMs = 1500;
-constexpr int streamTimeoutMs = 2000;
 // Stop takes the last of the sound in fragments this small, and waits at most this long for it.
 constexpr pa_usec_t tailFragmentUSecs = 5'000;
 constexpr int tailTimeoutMs = 150;
@@ -60,7 +56,7 @@ Result<> PulseAudioInput::start(const AudioFormat &format, QIODevice *sink)
     if (!sampleSpecFor(format, &m_spec))
         return Failure(MediaTexts::formatNotSupported());
     // Never starts a server: without one there is nothing to record from.
-    if (!m_pulse->ready(connectTimeoutMs))
+    if (!m_pulse->ready())
         return Failure(MediaTexts::noSoundServer());
 
     m_stream = pa_stream_new(m_pulse->get(), "录音", &m_spec, nullptr);
@@ -74,18 +70,13 @@ Result<> PulseAudioInput::start(const AudioFormat &format, QIODevice *sink)
     // The source keeps its own block size; the stream may not move to another source.
     const auto flags = PA_STREAM_DONT_MOVE;
     const char *device = m_source.isEmpty() ? nullptr : m_source.constData();
-    if (pa_stream_connect_record(m_stream, device, &m_attr, flags) < 0
-        || !m_pulse->waitFor([this] { return pa_stream_get_state(m_stream) != PA_STREAM_CREATING; },
-                             streamTimeoutMs)
-        || pa_stream_get_state(m_stream) != PA_STREAM_READY) {
-        const int error = pa_context_errno(m_pulse->get());
+    const Result<> settled
+            = m_pulse->settle(m_stream,
+                              pa_stream_connect_record(m_stream, device, &m_attr, flags),
+                              MediaTexts::noInputDevice());
+    if (!settled.ok()) {
         releaseStream();
-        if (error == PA_ERR_NOENTITY)
-            return Failure(MediaTexts::noInputDevice());
-        if (m_pulse->hasEnded())
-            return Failure(MediaTexts::noSoundServer());
-        return Failure(MediaTexts::noInputDevice() + QStringLiteral(u"（")
-                       + QString::fromUtf8(pa_strerror(error)) + QStringLiteral(u"）"));
+        return settled;
     }
     m_takenBytes = 0;
     m_running.start();

@@ -6,14 +6,10 @@
 
 #include <QIODevice>
 
-#include <pulse/context.h>
-#include <pulse/error.h>
 #include <pulse/stream.h>
 
 namespace {
 
-constexpr int connectTimeoutMs = 1500;
-constexpr int streamTimeoutMs = 2000;
 constexpr pa_usec_t bufferUSecs = 500'000;
 constexpr pa_usec_t requestUSecs = 250'000;
 
@@ -35,7 +31,7 @@ Result<> PulseAudioOutput::start(const AudioFormat &format, QIODevice *source)
     if (!sampleSpecFor(format, &m_spec))
         return Failure(MediaTexts::formatNotSupported());
     // Connected only now: a start-up has no need to wait for the server.
-    if (!m_pulse->ready(connectTimeoutMs))
+    if (!m_pulse->ready())
         return Failure(MediaTexts::noSoundServer());
 
     m_stream = pa_stream_new(m_pulse->get(), "放音", &m_spec, nullptr);
@@ -55,20 +51,17 @@ Result<> PulseAudioOutput::start(const AudioFormat &format, QIODevice *source)
     const auto flags = pa_stream_flags_t(PA_STREAM_DONT_MOVE | PA_STREAM_INTERPOLATE_TIMING
                                          | PA_STREAM_AUTO_TIMING_UPDATE);
     const char *device = m_sinkName.isEmpty() ? nullptr : m_sinkName.constData();
-    if (pa_stream_connect_playback(m_stream, device, &attr, flags, nullptr, nullptr) < 0
-        || !m_pulse->waitFor([this] { return pa_stream_get_state(m_stream) != PA_STREAM_CREATING; },
-                             streamTimeoutMs)
-        || pa_stream_get_state(m_stream) != PA_STREAM_READY) {
-        const int error = pa_context_errno(m_pulse->get());
+    const Result<> settled = m_pulse->settle(m_stream,
+                                             pa_stream_connect_playback(m_stream,
+                                                                        device,
+                                                                        &attr,
+                                                                        flags,
+                                                                        nullptr,
+                                                                        nullptr),
+                                             MediaTexts::noOutputDevice());
+    if (!settled.ok())
         releaseStream();
-        if (error == PA_ERR_NOENTITY)
-            return Failure(MediaTexts::noOutputDevice());
-        if (m_pulse->hasEnded())
-            return Failure(MediaTexts::noSoundServer());
-        return Failure(MediaTexts::noOutputDevice() + QStringLiteral(u"（")
-                       + QString::fromUtf8(pa_strerror(error)) + QStringLiteral(u"）"));
-    }
-    return {};
+    return settled;
 }
 
 void PulseAudioOutput::stop()

@@ -1,13 +1,18 @@
 #include "media/PulseContext.h"
 
+#include "media/MediaTexts.h"
 #include "media/PulseQtMainloop.h"
 
 #include <QCoreApplication>
 
 #include <pulse/context.h>
+#include <pulse/error.h>
 #include <pulse/stream.h>
 
 namespace {
+
+constexpr int connectTimeoutMs = 1500;
+constexpr int streamTimeoutMs = 2000;
 
 bool ended(pa_context_state_t state)
 {
@@ -51,11 +56,27 @@ bool PulseContext::connect()
     return pa_context_connect(m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) >= 0;
 }
 
-bool PulseContext::ready(int timeoutMs)
+bool PulseContext::ready()
 {
     return connect()
-           && waitFor([this] { return settled(pa_context_get_state(m_context)); }, timeoutMs)
+           && waitFor([this] { return settled(pa_context_get_state(m_context)); }, connectTimeoutMs)
            && pa_context_get_state(m_context) == PA_CONTEXT_READY;
+}
+
+Result<> PulseContext::settle(pa_stream *stream, int connected, const QString &noDevice)
+{
+    if (connected >= 0
+        && waitFor([stream] { return pa_stream_get_state(stream) != PA_STREAM_CREATING; },
+                   streamTimeoutMs)
+        && pa_stream_get_state(stream) == PA_STREAM_READY)
+        return {};
+    const int error = pa_context_errno(m_context);
+    if (error == PA_ERR_NOENTITY)
+        return Failure(noDevice);
+    if (hasEnded())
+        return Failure(MediaTexts::noSoundServer());
+    return Failure(noDevice + QStringLiteral(u"（") + QString::fromUtf8(pa_strerror(error))
+                   + QStringLiteral(u"）"));
 }
 
 bool PulseContext::hasEnded() const

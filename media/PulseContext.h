@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/Result.h"
 #include "media/AudioFormat.h"
 
 #include <QDeadlineTimer>
@@ -12,6 +13,7 @@
 #include <memory>
 
 struct pa_context;
+struct pa_stream;
 class PulseQtMainloop;
 
 // One connection to the sound server on Qt's event loop, for the streams of one capture or
@@ -31,8 +33,11 @@ public:
 
     // Starts connecting unless connected or on the way.
     bool connect();
-    // Connects and waits at most timeoutMs for the server's welcome.
-    bool ready(int timeoutMs);
+    // Connects and waits a while for the server's welcome.
+    bool ready();
+    // Waits a while for a stream whose connection was just asked for (connected: what the
+    // connect call returned). A failure says why; noDevice when the server has no such device.
+    Result<> settle(pa_stream *stream, int connected, const QString &noDevice);
     bool hasEnded() const;
 
     // Runs the server's events alone until ready() holds or the time is up.
