@@ -18,7 +18,7 @@
 
 namespace {
 
-// What a power cut can take at most of a running take.
+// What a power cut or a kill can take at most of a running take.
 constexpr qint64 flushIntervalMs = 1000;
 
 Failure cannotCreate(int errorNumber)
@@ -136,7 +136,12 @@ Result<> SpoolFile::append(const char *data, qint64 frames)
         return Failure(MediaTexts::recordingWriteFailed(errorNumber));
     }
     m_frames += frames;
-    if (!m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= flushIntervalMs) {
+    // Counted in sound as well as in time: the server may hand over more than a second's sound
+    // within a second, at the start of a take above all.
+    const bool due = !m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= flushIntervalMs
+                     || m_frames - m_framesInHeader
+                                >= m_format.sampleRate() * flushIntervalMs / 1000;
+    if (due) {
         // the take goes on either way; what is written stays in the page cache until it can
         if (const Result<> flushed = flush(); !flushed.ok())
             qCWarning(lcMedia).noquote() << "could not flush the spool:" << flushed.reason();
@@ -201,6 +206,7 @@ void SpoolFile::remove()
     m_fd.reset();
     m_path.clear();
     m_frames = 0;
+    m_framesInHeader = 0;
 }
 
 Result<> SpoolFile::writeHeader()
@@ -210,5 +216,6 @@ Result<> SpoolFile::writeHeader()
                                                 m_headerSize);
     if (!pwriteAll(m_fd.get(), header.constData(), header.size(), 0))
         return Failure(MediaTexts::systemError(errno));
+    m_framesInHeader = m_frames;
     return {};
 }

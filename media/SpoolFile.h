@@ -31,8 +31,8 @@ public:
     const WaveFormat &format() const { return m_format; }
     qint64 frames() const { return m_frames; }
 
-    // Appends whole frames, all or nothing; at least once a second the header is brought up to
-    // date and the spool goes to the disk itself. The reason says that the recording stopped,
+    // Appends whole frames, all or nothing. The header is brought up to date and the spool goes
+    // to the disk itself at least once a second, and before a second's sound is left out. The reason says that the recording stopped,
     // and why.
     Result<> append(const char *data, qint64 frames);
     // Reads up to frames frames from frame at; returns the frames read.
@@ -57,6 +57,7 @@ private:
     QString m_path;
     WaveFormat m_format;
     qint64 m_frames = 0;
+    qint64 m_framesInHeader = 0;             // as of the last header written
     qint64 m_headerSize = SpoolHeader::size; // where the sound starts
     QElapsedTimer m_sinceFlush;
 };

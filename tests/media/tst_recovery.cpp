@@ -73,6 +73,7 @@ private slots:
     void init();
 
     void spool_isASoundFileOfTheTake_whileRecording();
+    void spool_neverLeavesASecondOut_whenSoundComesFasterThanTime();
     void recover_putsTheTakeBackIntoTheOpenedFile_data();
     void recover_putsTheTakeBackIntoTheOpenedFile();
     void recover_givesTheRecordedAudioAlone_whenTheFileChanged();
@@ -128,6 +129,31 @@ void tst_Recovery::spool_isASoundFileOfTheTake_whileRecording()
         QCOMPARE(info.channels, 2);
         QCOMPARE(qint64(frames), qint64(sent.size() / 4));
         QCOMPARE(read, sent);
+    }
+}
+
+void tst_Recovery::spool_neverLeavesASecondOut_whenSoundComesFasterThanTime()
+{
+    // A server catching up hands over more than a second's sound within a second; what a kill
+    // leaves must still lack less than a second.
+    const WaveFormat format = WaveFormat::newRecording();
+    Result<SpoolFile> spool = SpoolFile::create(path("spool"), format);
+    QVERIFY2(spool.ok(), qPrintable(spool.reason()));
+    const qint64 quarter = format.sampleRate() / 4;
+    const QByteArray block(quarter * format.bytesPerFrame(), '\x21');
+    for (int part = 1; part <= 8; ++part) {
+        QVERIFY(spool->append(block.constData(), quarter).ok());
+        const QString copy = path(QStringLiteral("killed-%1.wav").arg(part));
+        QVERIFY(QFile::copy(spool->path(), copy));
+        SF_INFO info{};
+        SNDFILE *file = sf_open(QFile::encodeName(copy).constData(), SFM_READ, &info);
+        QVERIFY(file);
+        sf_close(file);
+        QVERIFY2(spool->frames() - info.frames < format.sampleRate(),
+                 qPrintable(QStringLiteral("%1 of %2 frames after part %3")
+                                    .arg(info.frames)
+                                    .arg(spool->frames())
+                                    .arg(part)));
     }
 }
 
