@@ -32,8 +32,8 @@ public:
     qint64 frames() const { return m_frames; }
 
     // Appends whole frames, all or nothing. The header is brought up to date and the spool goes
-    // to the disk itself at least once a second, and before a second's sound is left out. The reason says that the recording stopped,
-    // and why.
+    // to the disk itself at least once a second, and before a second's sound is left out. The
+    // reason says that the recording stopped, and why.
     Result<> append(const char *data, qint64 frames);
     // Reads up to frames frames from frame at; returns the frames read.
     qint64 read(qint64 at, char *out, qint64 frames) const;
