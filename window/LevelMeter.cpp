@@ -1,5 +1,6 @@
 #include "window/LevelMeter.h"
 
+#include <QEvent>
 #include <QPainter>
 
 namespace {
@@ -16,6 +17,20 @@ LevelMeter::LevelMeter(QWidget *parent)
     setRange(-60, 0);
     setValue(-60);
     setTextVisible(false);
+    // The base class repaints only for changes it thinks visible, judged by its own painting,
+    // which this class replaces: readings from -4 to -1 dBFS were left undrawn.
+    connect(this, &QProgressBar::valueChanged, this, qOverload<>(&QWidget::update));
+}
+
+bool LevelMeter::event(QEvent *event)
+{
+    const bool handled = QProgressBar::event(event);
+    // Every pixel is painted below, so the panel and the file's label underneath need not be
+    // painted again at each of the ten readings a second. Styles that round a progress bar's
+    // corners clear this when they polish it, so it is set again after them.
+    if (event->type() == QEvent::Polish || event->type() == QEvent::StyleChange)
+        setAttribute(Qt::WA_OpaquePaintEvent);
+    return handled;
 }
 
 void LevelMeter::paintEvent(QPaintEvent *)

@@ -14,5 +14,6 @@ public:
     explicit LevelMeter(QWidget *parent = nullptr);
 
 protected:
+    bool event(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
 };

@@ -1,5 +1,6 @@
 #include "links/LinkAddresses.h"
 #include "window/FrmMainUi.h"
+#include "window/LevelMeter.h"
 #include "window/PictureBox.h"
 
 #include <QAbstractButton>
@@ -125,6 +126,7 @@ private slots:
     void pictureBoxes_areWhite_andLabelsShowTheirWhiteThrough();
     void pictures_showAtNaturalSizeInsideTheBorder();
     void handPointer_onlyOverClickablePictures_withHotSpotAtFingertip();
+    void levelMeter_repaintsAtEveryReading_aloneOverThePanel();
 
     void accessibleName_isTheControlsText_data();
     void accessibleName_isTheControlsText();
@@ -317,6 +319,42 @@ void tst_FrmMainUi::pictureBoxes_areWhite_andLabelsShowTheirWhiteThrough()
         QCOMPARE(picture->frameWidth(), 1);
         QCOMPARE(picture->frameShadow(), QFrame::Plain);
     }
+}
+
+void tst_FrmMainUi::levelMeter_repaintsAtEveryReading_aloneOverThePanel()
+{
+    QWidget window;
+    FrmMainUi ui;
+    ui.setupUi(&window);
+    ui.levelMeter->show();
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+    // Counts the paint events of the meter and of what lies under it.
+    struct PaintCounter : QObject
+    {
+        QMap<QObject *, int> paints;
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Paint)
+                ++paints[watched];
+            return false;
+        }
+    } counter;
+    QCoreApplication::processEvents();
+    for (QWidget *widget : std::initializer_list<QWidget *>{ui.levelMeter, ui.picInfo, ui.LblFile})
+        widget->installEventFilter(&counter);
+
+    // Each reading shows, the loud ones near the top of the scale too.
+    for (int db : {-40, -20, -3, -2, -30}) {
+        const int paintsBefore = counter.paints.value(ui.levelMeter);
+        ui.levelMeter->setValue(db);
+        QCoreApplication::processEvents();
+        QVERIFY2(counter.paints.value(ui.levelMeter) > paintsBefore,
+                 qPrintable(QString::number(db)));
+    }
+    QCOMPARE(counter.paints.value(ui.picInfo), 0);
+    QCOMPARE(counter.paints.value(ui.LblFile), 0);
 }
 
 void tst_FrmMainUi::pictures_showAtNaturalSizeInsideTheBorder()
