@@ -10,8 +10,8 @@ using namespace std::chrono_literals;
 namespace {
 
 // Until the output has taken the last frame, only an output that never says so needs looking
-// at; then the end is looked for closely, while the last of the sound drains.
-constexpr auto watchInterval = 250ms;
+// at, once the sound's own length has passed; then the end is looked for closely, while the
+// last of the sound drains.
 constexpr auto pollInterval = 20ms;
 // How long the sink may keep sound buffered after the last frame went in; past this it is
 // taken as heard even when the sink's clock lags.
@@ -45,7 +45,8 @@ Result<> Playback::start(Waveform &waveform, qint64 startFrame)
     }
     m_playing = true;
     m_drainClock.invalidate();
-    m_pollTimer.start(watchInterval);
+    const std::chrono::milliseconds length(m_format.framesToMs(m_end - m_device.startFrame()));
+    m_pollTimer.start(std::clamp<std::chrono::milliseconds>(length, pollInterval, 1h));
     return {};
 }
 

@@ -69,6 +69,7 @@ private slots:
     void record_measuresInputLevel();
 
     void play_drainsToTheEnd();
+    void play_ends_whenTheOutputNeverSaysItRanDry();
     void play_reportsWhereItBrokeOff_whenServerIsLost();
     void prev_returnsToStart();
 
@@ -390,6 +391,18 @@ void tst_WaveMediaControl::play_drainsToTheEnd()
 
     // at the end there is nothing to play: play succeeds and Position stays at Length
     QCOMPARE(m_control->setCommand("play").reason(), QString());
+    QCOMPARE(m_control->Position(), m_control->Length());
+}
+
+void tst_WaveMediaControl::play_ends_whenTheOutputNeverSaysItRanDry()
+{
+    const int format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    QVERIFY(WavFixture::write(path("short.wav"), WavFixture::signal(format, 44100, 2, 8820)));
+    m_control->setFileName(path("short.wav"));
+    m_control->setCommand("open");
+    QCOMPARE(m_control->setCommand("play").reason(), QString());
+    m_output->pull(8820 * 4); // everything, without asking again and finding nothing
+    QTRY_VERIFY_WITH_TIMEOUT(!m_control->isPlaying(), 2000);
     QCOMPARE(m_control->Position(), m_control->Length());
 }
 
