@@ -10,12 +10,12 @@ using namespace std::chrono_literals;
 namespace {
 
 // Until the output has taken the last frame, only an output that never says so needs looking
-// at, once the sound's own length has passed; then the end is looked for closely, while the
-// last of the sound drains.
+// at, once the sound's own length has passed. Then the program sleeps until the sink should
+// have played what it holds, and looks closely from there.
 constexpr auto pollInterval = 20ms;
-// How long the sink may keep sound buffered after the last frame went in; past this it is
-// taken as heard even when the sink's clock lags.
-constexpr qint64 drainLimitMs = 700;
+// How much longer than its clock says the sink may take to play what it holds; past this the
+// sound is taken as heard even when the sink's clock lags.
+constexpr qint64 drainSlackMs = 700;
 
 } // namespace
 
@@ -73,8 +73,6 @@ void Playback::onSourceDry()
 {
     if (!m_playing)
         return;
-    if (m_pollTimer.intervalAsDuration() != pollInterval)
-        m_pollTimer.start(pollInterval);
     poll();
 }
 
@@ -82,11 +80,17 @@ void Playback::poll()
 {
     if (!m_playing || m_device.startFrame() + m_device.framesRead() < m_end)
         return;
-    if (!m_drainClock.isValid())
+    const qint64 unheard = m_device.framesRead() - m_format.usToFrames(m_output.processedUSecs());
+    const qint64 unheardMs = m_format.framesToMs(std::max<qint64>(unheard, 0));
+    if (!m_drainClock.isValid()) {
         m_drainClock.start();
-    const qint64 handed = m_format.usToFrames(m_output.processedUSecs());
-    if (handed < m_device.framesRead() && m_drainClock.elapsed() < drainLimitMs)
+        m_drainLimitMs = unheardMs + drainSlackMs;
+    }
+    if (unheard > 0 && m_drainClock.elapsed() < m_drainLimitMs) {
+        const std::chrono::milliseconds untilNearlyHeard(unheardMs - pollInterval.count());
+        m_pollTimer.start(std::max<std::chrono::milliseconds>(untilNearlyHeard, pollInterval));
         return;
+    }
     stop();
     emit finished();
 }

@@ -44,4 +44,5 @@ private:
     bool m_playing = false;
     QTimer m_pollTimer;
     QElapsedTimer m_drainClock; // runs once every frame has been handed to the sink
+    qint64 m_drainLimitMs = 0;  // what the sink held then, and some slack
 };

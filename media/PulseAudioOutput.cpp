@@ -10,8 +10,10 @@
 
 namespace {
 
-constexpr pa_usec_t bufferUSecs = 500'000;
-constexpr pa_usec_t requestUSecs = 250'000;
+// The server keeps two seconds and asks for the next second once one has been played: one
+// request a second, as a file player needs. Stop ends the stream at once, whatever is buffered.
+constexpr pa_usec_t bufferUSecs = 2'000'000;
+constexpr pa_usec_t requestUSecs = 1'000'000;
 
 } // namespace
 
@@ -47,9 +49,10 @@ Result<> PulseAudioOutput::start(const AudioFormat &format, QIODevice *source)
     attr.prebuf = uint32_t(-1);
     attr.minreq = uint32_t(pa_usec_to_bytes(requestUSecs, &m_spec));
     attr.fragsize = uint32_t(-1);
-    // The played time is read from the server's clock, brought up to date now and then.
-    const auto flags = pa_stream_flags_t(PA_STREAM_DONT_MOVE | PA_STREAM_INTERPOLATE_TIMING
-                                         | PA_STREAM_AUTO_TIMING_UPDATE);
+    // The played time is read from the server's clock, brought up to date after each delivery
+    // (fill) rather than on libpulse's own timer, which would wake the program several times a
+    // second.
+    const auto flags = pa_stream_flags_t(PA_STREAM_DONT_MOVE | PA_STREAM_INTERPOLATE_TIMING);
     const char *device = m_sinkName.isEmpty() ? nullptr : m_sinkName.constData();
     const Result<> settled = m_pulse->settle(m_stream,
                                              pa_stream_connect_playback(m_stream,
@@ -103,6 +106,7 @@ void PulseAudioOutput::fill(size_t bytes)
             // A sound shorter than the server's buffer starts now rather than never.
             if (pa_operation *operation = pa_stream_trigger(m_stream, nullptr, nullptr))
                 pa_operation_unref(operation);
+            askForTiming();
             // not from inside libpulse's own call: the listener may stop the playback
             QMetaObject::invokeMethod(this, &AudioOutput::idle, Qt::QueuedConnection);
             return;
@@ -110,6 +114,15 @@ void PulseAudioOutput::fill(size_t bytes)
         pa_stream_write(m_stream, data, size_t(got), nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= std::min(bytes, size_t(got));
     }
+    askForTiming();
+}
+
+void PulseAudioOutput::askForTiming()
+{
+    if (!m_stream)
+        return;
+    if (pa_operation *operation = pa_stream_update_timing_info(m_stream, nullptr, nullptr))
+        pa_operation_unref(operation);
 }
 
 void PulseAudioOutput::breakOff()

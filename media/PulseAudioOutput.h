@@ -13,9 +13,9 @@ struct pa_stream;
 class PulseContext;
 
 // Playback straight to the sound server through libpulse's asynchronous API on Qt's event loop.
-// The server keeps about half a second of sound and asks for more only when a quarter of a
-// second has been played, so playing wakes the program a few times a second. The stream stays on
-// its sink: when that sink goes away the playback ends and says so.
+// The server keeps two seconds of sound and asks for more once a second has been played, so
+// playing wakes the program a few times a second. The stream stays on its sink: when that sink
+// goes away the playback ends and says so.
 class PulseAudioOutput : public AudioOutput
 {
     Q_OBJECT
@@ -36,6 +36,7 @@ private:
     static void onWritable(pa_stream *stream, size_t bytes, void *self);
 
     void fill(size_t bytes);
+    void askForTiming();
     void releaseStream();
     void breakOff();
 

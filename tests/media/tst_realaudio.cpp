@@ -76,6 +76,7 @@ private slots:
     void initTestCase();
     void record_twoSeconds_savesTheTone();
     void record_keepsEverythingFromCommandToStop();
+    void play_letsTheWholeRecordingOut_data();
     void play_letsTheWholeRecordingOut();
 
 private:
@@ -145,10 +146,37 @@ void tst_RealAudio::record_keepsEverythingFromCommandToStop()
     }
 }
 
+void tst_RealAudio::play_letsTheWholeRecordingOut_data()
+{
+    QTest::addColumn<double>("toneSeconds"); // 0: a take recorded from the test input
+    QTest::newRow("recorded take, within the server's buffer") << 0.0;
+    QTest::newRow("file longer than the server's buffer") << 5.0;
+}
+
 void tst_RealAudio::play_letsTheWholeRecordingOut()
 {
+    QFETCH(double, toneSeconds);
     const QString file = m_dir.filePath("take.wav");
-    QVERIFY(recordTwoSeconds(file));
+    if (toneSeconds > 0) {
+        QCOMPARE(QProcess::execute("sox",
+                                   {"-n",
+                                    "-r",
+                                    "44100",
+                                    "-c",
+                                    "2",
+                                    "-b",
+                                    "16",
+                                    file,
+                                    "synth",
+                                    QString::number(toneSeconds),
+                                    "sine",
+                                    "440",
+                                    "vol",
+                                    "0.5"}),
+                 0);
+    } else {
+        QVERIFY(recordTwoSeconds(file));
+    }
     const double recorded = soxStat({file, "-n", "stat"}, "Length (seconds)");
 
     QProcess parec;
