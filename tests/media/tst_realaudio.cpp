@@ -158,22 +158,10 @@ void tst_RealAudio::play_letsTheWholeRecordingOut()
     QFETCH(double, toneSeconds);
     const QString file = m_dir.filePath("take.wav");
     if (toneSeconds > 0) {
-        QCOMPARE(QProcess::execute("sox",
-                                   {"-n",
-                                    "-r",
-                                    "44100",
-                                    "-c",
-                                    "2",
-                                    "-b",
-                                    "16",
-                                    file,
-                                    "synth",
-                                    QString::number(toneSeconds),
-                                    "sine",
-                                    "440",
-                                    "vol",
-                                    "0.5"}),
-                 0);
+        QStringList tone = QStringLiteral("-n -r 44100 -c 2 -b 16").split(u' ');
+        tone << file;
+        tone += QStringLiteral("synth %1 sine 440 vol 0.5").arg(toneSeconds).split(u' ');
+        QCOMPARE(QProcess::execute("sox", tone), 0);
     } else {
         QVERIFY(recordTwoSeconds(file));
     }
