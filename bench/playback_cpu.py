@@ -21,7 +21,7 @@ import sys
 import tempfile
 import time
 
-from recording_cpu import CAPTION, RECORD, cpu_seconds, xdotool
+from recording_cpu import click, cpu_seconds, start_take
 
 PLAY = (186, 95)  # the Play button's middle, in window pixels
 STOP = (258, 95)
@@ -48,30 +48,11 @@ def measure(pid, seconds):
     return (cpu_seconds(pid) - cpu) / elapsed * 100, (wakeups(pid) - woken) / elapsed
 
 
-def click(window, where):
-    xdotool("mousemove", "--window", window, str(where[0]), str(where[1]), "click", "1")
-
-
 def tapewren(program, seconds, state, copy_to):
     """Measures the program playing its take; leaves a copy of the take's spool at copy_to."""
-    environment = dict(os.environ, XDG_STATE_HOME=state)
-    environment.pop("QT_QPA_PLATFORM", None)
-    process = subprocess.Popen([program], env=environment, stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL, start_new_session=True)
+    process, window = start_take(program, state)
     try:
-        window = ""
-        for _ in range(200):
-            window = xdotool("search", "--onlyvisible", "--name", CAPTION)
-            if window:
-                break
-            time.sleep(0.05)
-        window = window.split()[0]
         spools = os.path.join(state, "tapewren")
-        for _ in range(20):
-            click(window, RECORD)
-            time.sleep(0.5)
-            if os.path.isdir(spools) and any(n.endswith(".wav") for n in os.listdir(spools)):
-                break
         time.sleep(seconds + 3)
         click(window, STOP)
         time.sleep(0.5)

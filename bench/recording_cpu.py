@@ -45,25 +45,36 @@ def xdotool(*args):
     return subprocess.run(["xdotool", *args], capture_output=True, text=True).stdout.strip()
 
 
-def tapewren(program, seconds, state):
+def click(window, where):
+    xdotool("mousemove", "--window", window, str(where[0]), str(where[1]), "click", "1")
+
+
+def start_take(program, state):
+    """Starts the program with its state folder at state and clicks Record until a spool
+    appears; returns the process (in a session of its own) and its window."""
     environment = dict(os.environ, XDG_STATE_HOME=state)
     environment.pop("QT_QPA_PLATFORM", None)
     process = subprocess.Popen([program], env=environment, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, start_new_session=True)
+    window = ""
+    for _ in range(200):
+        window = xdotool("search", "--onlyvisible", "--name", CAPTION)
+        if window:
+            break
+        time.sleep(0.05)
+    window = window.split()[0]
+    spools = os.path.join(state, "tapewren")
+    for _ in range(20):
+        click(window, RECORD)
+        time.sleep(0.5)
+        if os.path.isdir(spools) and any(n.endswith(".wav") for n in os.listdir(spools)):
+            break
+    return process, window
+
+
+def tapewren(program, seconds, state):
+    process, window = start_take(program, state)
     try:
-        window = ""
-        for _ in range(200):
-            window = xdotool("search", "--onlyvisible", "--name", CAPTION)
-            if window:
-                break
-            time.sleep(0.05)
-        window = window.split()[0]
-        spools = os.path.join(state, "tapewren")
-        for _ in range(20):
-            xdotool("mousemove", "--window", window, str(RECORD[0]), str(RECORD[1]), "click", "1")
-            time.sleep(0.5)
-            if os.path.isdir(spools) and os.listdir(spools):
-                break
         time.sleep(1)  # past the start
         shown = percent_over(process.pid, seconds)
         xdotool("windowunmap", "--sync", window)
