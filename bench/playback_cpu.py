@@ -16,12 +16,11 @@ import os
 import shutil
 import signal
 import statistics
-import subprocess
 import sys
 import tempfile
 import time
 
-from recording_cpu import click, cpu_seconds, start_take
+from recording_cpu import click, cpu_seconds, peer, start_take
 
 PLAY = (186, 95)  # the Play button's middle, in window pixels
 STOP = (258, 95)
@@ -67,14 +66,7 @@ def tapewren(program, seconds, state, copy_to):
 
 
 def paplay(seconds, path):
-    process = subprocess.Popen(["paplay", path], stdout=subprocess.DEVNULL,
-                               stderr=subprocess.DEVNULL)
-    try:
-        time.sleep(0.5)
-        return measure(process.pid, seconds)
-    finally:
-        process.terminate()
-        process.wait()
+    return peer(["paplay", path], 0.5, lambda pid: measure(pid, seconds))
 
 
 def main():

@@ -86,15 +86,21 @@ def tapewren(program, seconds, state):
         process.wait()
 
 
-def parecord(seconds, folder):
-    process = subprocess.Popen(["parecord", "--file-format=wav", os.path.join(folder, "peer.wav")],
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+def peer(command, settle, measure):
+    """Starts a peer program, lets it settle for that many seconds, and returns what measure
+    (given its pid) finds."""
+    process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
-        time.sleep(1)
-        return percent_over(process.pid, seconds)
+        time.sleep(settle)
+        return measure(process.pid)
     finally:
         process.terminate()
         process.wait()
+
+
+def parecord(seconds, folder):
+    return peer(["parecord", "--file-format=wav", os.path.join(folder, "peer.wav")], 1,
+                lambda pid: percent_over(pid, seconds))
 
 
 def main():
