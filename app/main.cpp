@@ -1,7 +1,7 @@
 #include "app/FrmMain.h"
 #include "core/Version.h"
-#include "media/PulseWaveDevice.h"
 #include "media/WaveMediaControl.h"
+#include "media/server/PulseWaveDevice.h"
 #include "platform/RealPlatform.h"
 #include "platform/TerminationSignals.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/AudioInput.h"
+#include "media/server/AudioInput.h"
 
 #include <QIODevice>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/AudioOutput.h"
+#include "media/server/AudioOutput.h"
 
 // The benchmark never plays; this stands in for the sound server's output.
 class BenchAudioOutput : public AudioOutput

@@ -55,8 +55,8 @@ public:
     // The recordings earlier runs left unsaved, newest first. They are held for this run until
     // recovered, discarded, or let go with keepLeftoverTakes().
     virtual QList<LeftoverTake> leftoverTakes() { return {}; }
-    // Stops a "save" that is running (from a slot of SaveProgress); the save's result is then
-    // MediaTexts::saveCancelled() and the target is left as it was.
+    // Stops a "save" that is running (from a slot of SaveProgress); the save then fails as
+    // Failure::Cancelled and the target is left as it was.
     virtual void cancelSave() {}
 
     // Makes one the open recording, in place of what was open.

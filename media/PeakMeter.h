@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/AudioFormat.h"
+#include "media/server/AudioFormat.h"
 
 // The loudest sample of the last stretch of captured sound, in dBFS, and whether one reached
 // full scale. Fed whole buffers as the server delivers them, read about ten times a second.

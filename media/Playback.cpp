@@ -1,7 +1,7 @@
 #include "media/Playback.h"
 
-#include "media/AudioOutput.h"
-#include "media/Waveform.h"
+#include "media/server/AudioOutput.h"
+#include "media/take/Waveform.h"
 
 #include <chrono>
 

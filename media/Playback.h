@@ -1,8 +1,8 @@
 #pragma once
 
 #include "core/Result.h"
-#include "media/PlaybackDevice.h"
-#include "media/WaveFormat.h"
+#include "media/files/WaveFormat.h"
+#include "media/take/WaveformReader.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -38,7 +38,7 @@ private:
     void onFailed(const QString &reason);
 
     AudioOutput &m_output;
-    PlaybackDevice m_device;
+    WaveformReader m_device;
     WaveFormat m_format;
     qint64 m_end = 0;
     bool m_playing = false;

@@ -1,14 +1,14 @@
 #include "media/WaveMediaControl.h"
 
 #include "core/TapewrenError.h"
-#include "media/AudioInput.h"
-#include "media/AudioOutput.h"
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
-#include "media/PulseAudioInput.h"
-#include "media/PulseAudioOutput.h"
-#include "media/WaveSaver.h"
-#include "media/Waveform.h"
+#include "media/files/WaveSaver.h"
+#include "media/server/AudioInput.h"
+#include "media/server/AudioOutput.h"
+#include "media/server/PulseCapture.h"
+#include "media/server/PulsePlayback.h"
+#include "media/take/Waveform.h"
 #include "platform/StateFolder.h"
 
 #include <QEventLoop>
@@ -27,9 +27,7 @@ constexpr int saveProgressInterval = 50; // ms
 } // namespace
 
 WaveMediaControl::WaveMediaControl(QObject *parent)
-    : WaveMediaControl(std::make_unique<PulseAudioInput>(),
-                       std::make_unique<PulseAudioOutput>(),
-                       parent)
+    : WaveMediaControl(std::make_unique<PulseCapture>(), std::make_unique<PulsePlayback>(), parent)
 {}
 
 WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
@@ -43,8 +41,8 @@ WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
     m_statusTimer.setInterval(UpdateInterval());
     connect(&m_statusTimer, &QTimer::timeout, this, &MediaControl::StatusUpdate);
     connect(m_input.get(), &AudioInput::failed, this, &WaveMediaControl::onCaptureFailed);
-    connect(&m_capture, &CaptureDevice::failed, this, &WaveMediaControl::onCaptureFailed);
-    connect(&m_capture, &CaptureDevice::levelMeasured, this, &MediaControl::InputLevel);
+    connect(&m_capture, &SpoolWriter::failed, this, &WaveMediaControl::onCaptureFailed);
+    connect(&m_capture, &SpoolWriter::levelMeasured, this, &MediaControl::InputLevel);
     connect(&m_playback, &Playback::finished, this, &WaveMediaControl::onPlaybackFinished);
     connect(&m_playback, &Playback::failed, this, &WaveMediaControl::onPlaybackFailed);
 }
@@ -124,7 +122,7 @@ Result<> WaveMediaControl::canOpen(const QString &path) const
 {
     const Result<std::unique_ptr<Waveform>> opened = Waveform::open(path);
     if (!opened.ok())
-        return Failure(opened.reason());
+        return opened.failure();
     return {};
 }
 
@@ -156,7 +154,7 @@ Result<> WaveMediaControl::open()
     } else {
         Result<std::unique_ptr<Waveform>> opened = Waveform::open(m_fileName);
         if (!opened.ok())
-            return Failure(opened.reason());
+            return opened.failure();
         waveform = std::move(opened.value());
     }
     replaceWaveform(std::move(waveform));
@@ -240,7 +238,7 @@ Result<> WaveMediaControl::save()
         return Failure(MediaTexts::cannotSave(QStringLiteral(u"正在保存")));
     Result<std::unique_ptr<Waveform>> copy = m_waveform->readOnlyCopy();
     if (!copy.ok())
-        return Failure(copy.reason());
+        return copy.failure();
 
     // The save runs on a thread of its own over a copy that reads through handles of its own;
     // this thread keeps the program's events going (the window paints, the clock ticks, a

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "media/CaptureDevice.h"
 #include "media/MediaControl.h"
-#include "media/OrphanTake.h"
 #include "media/Playback.h"
-#include "media/WaveSaver.h"
+#include "media/files/WaveSaver.h"
+#include "media/take/OrphanTake.h"
+#include "media/take/SpoolWriter.h"
 
 #include <QTimer>
 
@@ -78,7 +78,7 @@ private:
 
     std::unique_ptr<AudioInput> m_input;
     std::unique_ptr<AudioOutput> m_output;
-    CaptureDevice m_capture;
+    SpoolWriter m_capture;
     Playback m_playback;
     std::unique_ptr<Waveform> m_waveform;
     QTimer m_statusTimer;

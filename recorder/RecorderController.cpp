@@ -2,7 +2,6 @@
 
 #include "core/Skip.h"
 #include "media/MediaControl.h"
-#include "media/MediaTexts.h"
 #include "platform/Clock.h"
 #include "platform/CommonDialog.h"
 #include "platform/MessageBox.h"
@@ -111,7 +110,7 @@ void RecorderController::SaveRecording()
             Skip::statement([&] { m_c.Lblread->setText(StoppedText); });
             Skip::statement([&] { m_c.TimerBar->stop(); });
             Skip::statement([&] { IsModified = FlagFalse; });
-        } else if (saved.reason() != MediaTexts::saveCancelled()) {
+        } else if (saved.kind() != Failure::Cancelled) {
             Skip::statement([&] {
                 report(QStringLiteral("无法保存文件“%1”：%2").arg(CurrentFileName, saved.reason()));
             });

@@ -1,7 +1,7 @@
 #include "recorder/WaveDeviceSetup.h"
 
 #include "media/MediaControl.h"
-#include "media/WaveDevice.h"
+#include "media/server/WaveDevice.h"
 #include "platform/MessageBox.h"
 #include "recorder/StatusTexts.h"
 

@@ -3,7 +3,7 @@
 #include "SyntheticAudioInput.h"
 #include "WavFixture.h"
 #include "WaveWindow.h"
-#include "media/SpoolHeader.h"
+#include "media/take/SpoolHeader.h"
 
 #include <QDir>
 #include <QFile>

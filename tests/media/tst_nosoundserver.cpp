@@ -1,7 +1,7 @@
 #include "support/WavFixture.h"
 
 #include "media/WaveMediaControl.h"
-#include "platform/PulseServerInfo.h"
+#include "media/server/PulseServerInfo.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "DeviceChoiceMediaControl.h"
-#include "media/PulseWaveDevice.h"
 #include "media/WaveMediaControl.h"
-#include "platform/PulseServerInfo.h"
+#include "media/server/PulseServerInfo.h"
+#include "media/server/PulseWaveDevice.h"
 
 #include <QProcess>
 #include <QRegularExpression>

@@ -2,9 +2,9 @@
 #include "support/SyntheticAudioOutput.h"
 #include "support/WavFixture.h"
 
-#include "media/SpoolFile.h"
-#include "media/SpoolHeader.h"
 #include "media/WaveMediaControl.h"
+#include "media/take/SpoolFile.h"
+#include "media/take/SpoolHeader.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,10 +3,10 @@
 #include "support/WavFixture.h"
 
 #include "media/MediaTexts.h"
-#include "media/WaveFileHeader.h"
 #include "media/WaveMediaControl.h"
-#include "media/WaveSaver.h"
-#include "media/Waveform.h"
+#include "media/files/WaveFileHeader.h"
+#include "media/files/WaveSaver.h"
+#include "media/take/Waveform.h"
 
 #include <QDir>
 #include <QFile>

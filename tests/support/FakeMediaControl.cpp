@@ -20,7 +20,7 @@ Result<> FakeMediaControl::setCommand(const QString &command)
         for (const qint64 written : std::as_const(saveSteps)) {
             emit SaveProgress(written, saveSteps.last());
             if (saveCancelled)
-                return Failure(MediaTexts::saveCancelled());
+                return Failure(Failure::Cancelled, MediaTexts::saveCancelled());
         }
     }
     // any other command ends a recording, as the real control's do

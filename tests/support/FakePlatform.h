@@ -1,6 +1,6 @@
 #pragma once
 
-#include "media/WaveDevice.h"
+#include "media/server/WaveDevice.h"
 #include "platform/Platform.h"
 
 #include <QList>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "media/AudioInput.h"
+#include "media/server/AudioInput.h"
 
-#include "media/AudioFormat.h"
+#include "media/server/AudioFormat.h"
 #include <QByteArray>
 #include <QIODevice>
 #include <QPointer>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "media/AudioOutput.h"
+#include "media/server/AudioOutput.h"
 
-#include "media/AudioFormat.h"
+#include "media/server/AudioFormat.h"
 #include <QByteArray>
 #include <QIODevice>
 #include <QPointer>
