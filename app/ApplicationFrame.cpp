@@ -76,8 +76,7 @@ void ApplicationFrame::OfferLeftoverTakes()
                 m_recorder.RecordingRecovered(take);
             } else {
                 Skip::statement([&] {
-                    m_services.messageBox.show(QStringLiteral("无法恢复录音：")
-                                                       + recovered.reason(),
+                    m_services.messageBox.show(StatusTexts::CannotRecover.arg(recovered.reason()),
                                                MessageBox::OkOnly + MessageBox::Exclamation,
                                                StatusTexts::MessageTitle);
                 });

@@ -11,7 +11,7 @@ public:
     using AudioOutput::AudioOutput;
 
     void setSink(const QByteArray &) override {}
-    Result<> start(const AudioFormat &, QIODevice *) override { return {}; }
+    Result<> start(const AudioFormat &, SoundSource *) override { return {}; }
     void stop() override {}
     qint64 processedUSecs() const override { return 0; }
 };

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "core/Result.h"
+
 #include <QString>
 
-// The reasons the media control keeps when it cannot carry out a command, in the words the
-// window shows the user.
+// The reasons the sound engine gives when it cannot do something, in the words the window shows
+// the user. A reason says only the cause ("磁盘已满"); the window's sentence names what could not
+// be done and its file ("无法保存文件“a.wav”：磁盘已满。").
 namespace MediaTexts {
 
 inline QString noDeviceOpen()
@@ -39,13 +42,22 @@ inline QString diskFull()
 {
     return QStringLiteral(u"磁盘已满");
 }
-inline QString spoolWriteFailed()
+// The sound file, or the spool of the recording, holds less than when it was opened.
+inline QString soundFileShrank()
 {
-    return QStringLiteral(u"无法写入录音临时文件");
+    return QStringLiteral(u"声音文件被截短了");
+}
+inline QString spoolShrank()
+{
+    return QStringLiteral(u"录音临时文件被截短了");
 }
 inline QString saveCancelled()
 {
     return QStringLiteral(u"保存已取消");
+}
+inline QString saveBusy()
+{
+    return QStringLiteral(u"上一次保存还没有结束");
 }
 inline QString formatNotSupported()
 {
@@ -53,7 +65,11 @@ inline QString formatNotSupported()
 }
 inline QString notWave()
 {
-    return QStringLiteral(u"不是 WAV 格式的声音文件");
+    return QStringLiteral(u"不是有效的 WAV 文件");
+}
+inline QString notRegularFile()
+{
+    return QStringLiteral(u"不是普通文件");
 }
 inline QString noFileName()
 {
@@ -63,18 +79,27 @@ inline QString tooLong()
 {
     return QStringLiteral(u"录音太长，超出了可以表示的范围");
 }
+inline QString cannotReadRecording()
+{
+    return QStringLiteral(u"无法读取录音数据");
+}
 
-// "无法打开文件：" + reason
-QString cannotOpen(const QString &reason);
-// "无法保存文件：" + reason
-QString cannotSave(const QString &reason);
-// "声音文件已损坏：" + reason
-QString damaged(const QString &reason);
+// "文件已损坏（" + detail + "）"
+QString damaged(const QString &detail);
 // "不支持的命令：" + command
 QString unknownCommand(const QString &command);
-// The reason for a failed system call, by its errno value.
+
+// The cause of a failed system call, by its errno value, in Chinese; the system's own text
+// goes to the log.
 QString systemError(int errorNumber);
-// Why a recording stopped when its captured audio could not be written (errno value).
-QString recordingWriteFailed(int errorNumber);
+// The same as a failure of the matching kind: no space, or I/O.
+Failure systemFailure(int errorNumber);
+// Why the spool could not take the captured sound (errno value): a full disk, or the spool
+// file that failed and why.
+Failure spoolFailure(int errorNumber);
+// The cause of a refusal from the sound server, by libpulse's error code.
+QString serverError(int paError);
+// The cause of a failure inside libsndfile, by its error code (sf_error).
+QString soundFileError(int sfError);
 
 } // namespace MediaTexts

@@ -4,7 +4,6 @@
 #include "media/files/WaveFormat.h"
 #include "media/take/WaveformReader.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -12,8 +11,8 @@ class AudioOutput;
 class Waveform;
 
 // Plays a waveform from a frame to its end and reports the end only once the last frame has
-// been heard: a sink turns idle while its buffer still holds sound, and stopping it then would
-// cut the tail.
+// been heard: the output drains what it holds before it says so. An output that never says
+// its source ran dry is looked at by its clock once the sound's own length has passed.
 class Playback : public QObject
 {
     Q_OBJECT
@@ -35,14 +34,16 @@ signals:
 private:
     void onSourceDry();
     void poll();
+    void finish();
     void onFailed(const QString &reason);
+    qint64 unheardMs() const;
 
     AudioOutput &m_output;
-    WaveformReader m_device;
+    WaveformReader m_reader;
     WaveFormat m_format;
     qint64 m_end = 0;
     bool m_playing = false;
+    bool m_draining = false; // the output has everything and drains it
     QTimer m_pollTimer;
-    QElapsedTimer m_drainClock; // runs once every frame has been handed to the sink
-    qint64 m_drainLimitMs = 0;  // what the sink held then, and some slack
+    QTimer m_drainLimit; // a drain the output never confirms ends here
 };

@@ -235,7 +235,7 @@ Result<> WaveMediaControl::save()
     if (m_fileName.isEmpty() || m_fileName.compare(u"new", Qt::CaseInsensitive) == 0)
         return Failure(MediaTexts::noFileName());
     if (m_saving)
-        return Failure(MediaTexts::cannotSave(QStringLiteral(u"正在保存")));
+        return Failure(MediaTexts::saveBusy());
     Result<std::unique_ptr<Waveform>> copy = m_waveform->readOnlyCopy();
     if (!copy.ok())
         return copy.failure();

@@ -42,7 +42,7 @@ void RecorderController::StartRecording()
     Result<> recorded;
     Skip::statement([&] { recorded = m_c.MMCRecord->setCommand(QStringLiteral("record")); });
     if (!recorded.ok()) {
-        Skip::statement([&] { report(recorded.reason()); });
+        Skip::statement([&] { report(CannotRecord.arg(recorded.reason())); });
         return;
     }
     Skip::statement([&] {
@@ -79,7 +79,7 @@ void RecorderController::PlayRecording()
     m_c.MMCRecord->setCommand(QStringLiteral("prev"));
     // A playback that cannot start says why; the window then stays ready.
     if (const Result<> played = m_c.MMCRecord->setCommand(QStringLiteral("play")); !played.ok()) {
-        report(CannotPlayPrefix + played.reason());
+        report(CannotPlay.arg(played.reason()));
         return;
     }
     m_c.Lblread->setText(PlayingText);
@@ -111,9 +111,7 @@ void RecorderController::SaveRecording()
             Skip::statement([&] { m_c.TimerBar->stop(); });
             Skip::statement([&] { IsModified = FlagFalse; });
         } else if (saved.kind() != Failure::Cancelled) {
-            Skip::statement([&] {
-                report(QStringLiteral("无法保存文件“%1”：%2").arg(CurrentFileName, saved.reason()));
-            });
+            Skip::statement([&] { report(CannotSave.arg(CurrentFileName, saved.reason())); });
         }
     }
     Skip::statement([&] { m_services.cmdTuLing_Click(); });
@@ -153,9 +151,7 @@ void RecorderController::OpenRecording()
         Result<> openable;
         Skip::statement([&] { openable = m_c.MMCRecord->canOpen(chosen); });
         if (!openable.ok()) {
-            Skip::statement([&] {
-                report(QStringLiteral("无法打开文件“%1”：%2").arg(chosen, openable.reason()));
-            });
+            Skip::statement([&] { report(CannotOpen.arg(chosen, openable.reason())); });
             return;
         }
         Skip::statement([&] { CurrentFileName = chosen; });
@@ -213,7 +209,7 @@ void RecorderController::MMCRecord_BrokeOff(const QString &reason)
             report(RecordingBrokeOff.arg(reason, RecordingClock::minutesSeconds(kept)));
         });
     } else {
-        Skip::statement([&] { report(PlaybackBrokeOffPrefix + reason); });
+        Skip::statement([&] { report(PlaybackBrokeOff.arg(reason)); });
     }
 }
 

@@ -15,12 +15,17 @@ inline const QString FilePrefix = QStringLiteral("文件：");
 inline const QString WavFilter = QStringLiteral("*.wav|*.wav");
 inline const QString MessageTitle = QStringLiteral("Tapewren音频录音机");
 
-// What the boxes say when a recording or playback goes wrong by itself, or comes back.
+// What the boxes say when something cannot be done or goes wrong by itself, each one sentence
+// that names its subject once; %1 and %2 are the file and the media control's reason.
 inline const QString RecordingBrokeOff = QStringLiteral(
         "录音已中断：%1。已保留 %2 的录音，可以播放或保存。");
-inline const QString PlaybackBrokeOffPrefix = QStringLiteral("播放已中断：");
-inline const QString CannotPlayPrefix = QStringLiteral("无法播放：");
-inline const QString SavingText = QStringLiteral("正在保存录音……");
+inline const QString PlaybackBrokeOff = QStringLiteral("播放已中断：%1。");
+inline const QString CannotRecord = QStringLiteral("无法录音：%1。");
+inline const QString CannotPlay = QStringLiteral("无法播放：%1。");
+inline const QString CannotSave = QStringLiteral("无法保存文件“%1”：%2。");
+inline const QString CannotOpen = QStringLiteral("无法打开文件“%1”：%2。");
+inline const QString CannotRecover = QStringLiteral("无法恢复录音：%1。");
+inline const QString SavingText = QStringLiteral("正在保存录音...");
 inline const QString RecoveredWithoutFile = QStringLiteral(
         "录音时打开的文件“%1”已被修改或删除，只恢复了录下的声音。");
 

@@ -11,12 +11,10 @@ Result<SndFile> SndFile::openRead(UniqueFd fd)
     file.m_ownFd = std::move(fd);
     // libsndfile takes the descriptor's offset as the start of the sound file
     if (::lseek(file.m_ownFd.get(), 0, SEEK_SET) != 0)
-        return Failure(MediaTexts::cannotOpen(MediaTexts::systemError(errno)));
+        return MediaTexts::systemFailure(errno);
     file.m_file.reset(sf_open_fd(file.m_ownFd.get(), SFM_READ, &file.m_info, SF_FALSE));
-    if (!file.m_file) {
-        return Failure(MediaTexts::damaged(QStringLiteral(u"无法读取声音数据（%1）")
-                                                   .arg(QString::fromUtf8(sf_strerror(nullptr)))));
-    }
+    if (!file.m_file)
+        return Failure(Failure::BadFile, MediaTexts::soundFileError(sf_error(nullptr)));
     file.m_nextFrame = 0;
     return file;
 }
@@ -28,10 +26,10 @@ Result<SndFile> SndFile::openWrite(int fd, const WaveFormat &format)
     file.m_info.channels = format.channels();
     file.m_info.format = format.sndfileFormat();
     if (!sf_format_check(&file.m_info))
-        return Failure(MediaTexts::cannotSave(QStringLiteral(u"无法以这种声音格式写入")));
+        return Failure(QStringLiteral(u"无法以这种声音格式写入"));
     file.m_file.reset(sf_open_fd(fd, SFM_WRITE, &file.m_info, SF_FALSE));
     if (!file.m_file)
-        return Failure(MediaTexts::cannotSave(QString::fromUtf8(sf_strerror(nullptr))));
+        return Failure(Failure::Io, MediaTexts::soundFileError(sf_error(nullptr)));
     return file;
 }
 
@@ -40,14 +38,14 @@ WaveFormat SndFile::format() const
     return WaveFormat(m_info.samplerate, m_info.channels, m_info.format);
 }
 
-qint64 SndFile::read(qint64 start, SampleType type, void *out, qint64 frames)
+Result<qint64> SndFile::read(qint64 start, SampleType type, void *out, qint64 frames)
 {
     if (!m_file)
-        return 0;
+        return qint64(0);
     if (start != m_nextFrame) {
         if (sf_seek(m_file.get(), start, SEEK_SET) != start) {
             m_nextFrame = -1;
-            return 0;
+            return readFailure();
         }
         m_nextFrame = start;
     }
@@ -67,7 +65,18 @@ qint64 SndFile::read(qint64 start, SampleType type, void *out, qint64 frames)
         break;
     }
     m_nextFrame = done > 0 ? start + done : -1;
-    return done > 0 ? done : 0;
+    if (done < frames && sf_error(m_file.get()) != SF_ERR_NO_ERROR)
+        return readFailure();
+    return qint64(std::max<sf_count_t>(done, 0));
+}
+
+Failure SndFile::readFailure() const
+{
+    const int error = sf_error(m_file.get());
+    // a seek past what the file holds now: it was cut short since it was opened
+    if (error == SF_ERR_NO_ERROR)
+        return Failure(Failure::Io, MediaTexts::soundFileShrank());
+    return Failure(Failure::Io, MediaTexts::soundFileError(error));
 }
 
 qint64 SndFile::write(SampleType type, const void *in, qint64 frames)
@@ -89,7 +98,7 @@ qint64 SndFile::write(SampleType type, const void *in, qint64 frames)
 
 QString SndFile::errorText() const
 {
-    return QString::fromUtf8(sf_strerror(m_file.get()));
+    return MediaTexts::soundFileError(sf_error(m_file.get()));
 }
 
 bool SndFile::close()

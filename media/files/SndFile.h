@@ -28,14 +28,17 @@ public:
     const SF_INFO &info() const { return m_info; }
     WaveFormat format() const;
 
-    // Reads up to frames frames from frame start into out; returns the frames read.
-    qint64 read(qint64 start, SampleType type, void *out, qint64 frames);
+    // Reads up to frames frames from frame start into out; returns the frames read, fewer only
+    // at the file's end. Fails when the file cannot be read there.
+    Result<qint64> read(qint64 start, SampleType type, void *out, qint64 frames);
     qint64 write(SampleType type, const void *in, qint64 frames);
     QString errorText() const;
     // Finishes the file (header included); false when that failed.
     bool close();
 
 private:
+    Failure readFailure() const;
+
     struct Closer
     {
         void operator()(SNDFILE *file) const { sf_close(file); }

@@ -15,12 +15,12 @@ const QByteArray wave64Guid = QByteArray::fromHex("f3acd3118cd100c04f8edb8a");
 
 Failure damaged(const char16_t *what)
 {
-    return Failure(MediaTexts::damaged(QString::fromUtf16(what)));
+    return Failure(Failure::BadFile, MediaTexts::damaged(QString::fromUtf16(what)));
 }
 
 Failure notWave()
 {
-    return Failure(MediaTexts::notWave());
+    return Failure(Failure::BadFile, MediaTexts::notWave());
 }
 
 } // namespace

@@ -38,8 +38,7 @@ Result<int> saveFormat(const WaveFormat &format, qint64 frames)
     info.channels = format.channels();
     info.format = SF_FORMAT_RF64 | encoding;
     if (!sf_format_check(&info))
-        return Failure(
-                MediaTexts::cannotSave(QStringLiteral(u"录音超过 4 GB，这种声音格式无法保存")));
+        return Failure(QStringLiteral(u"录音超过 4 GB，这种声音格式无法保存"));
     return info.format;
 }
 
@@ -56,15 +55,15 @@ mode_t newFileMode()
     return 0644;
 }
 
+// The system's reason when there is one, else the detail.
 Failure writeFailure(int errorNumber, const QString &detail)
 {
-    return Failure(
-            MediaTexts::cannotSave(errorNumber ? MediaTexts::systemError(errorNumber) : detail));
+    return errorNumber ? MediaTexts::systemFailure(errorNumber) : Failure(Failure::Io, detail);
 }
 
 Failure systemFailure(int errorNumber)
 {
-    return Failure(MediaTexts::cannotSave(MediaTexts::systemError(errorNumber)));
+    return MediaTexts::systemFailure(errorNumber);
 }
 
 Failure cancelled()
@@ -197,14 +196,16 @@ Result<> writeConverted(Waveform &waveform,
         if (wantsToStop(progress))
             return cancelled();
         const qint64 wanted = std::min(chunkFrames, total - at);
-        const qint64 got = waveform.read(at, buffer.data(), wanted);
-        if (got != wanted)
-            return Failure(MediaTexts::cannotSave(QStringLiteral(u"无法读取录音数据")));
+        const Result<qint64> got = waveform.read(at, buffer.data(), wanted);
+        if (!got.ok())
+            return got.failure();
+        if (got.value() != wanted)
+            return Failure(Failure::Io, MediaTexts::cannotReadRecording());
         errno = 0;
-        if (out.write(format.sampleType(), buffer.data(), got) != got)
+        if (out.write(format.sampleType(), buffer.data(), wanted) != wanted)
             return writeFailure(errno, out.errorText());
-        at += got;
-        advance(progress, got);
+        at += wanted;
+        advance(progress, wanted);
     }
     errno = 0;
     if (!out.close())
@@ -252,10 +253,12 @@ Result<> WaveSaver::save(Waveform &waveform, const QString &path, Progress *prog
                                   : writeConverted(waveform, fd.get(), written, progress);
     if (!body.ok())
         return fail(body.failure());
-    if (wantsToStop(progress))
-        return fail(cancelled());
     if (::fsync(fd.get()) != 0 || !fd.close())
         return fail(writeFailure(errno, {}));
+    // The last moment a Cancel can still leave the old file as it was; once renamed, the
+    // save has happened and is reported so.
+    if (wantsToStop(progress))
+        return fail(cancelled());
     if (::rename(tempName.constData(), QFile::encodeName(targetPath).constData()) != 0)
         return fail(systemFailure(errno));
 

@@ -7,7 +7,7 @@
 
 class QByteArray;
 class AudioFormat;
-class QIODevice;
+class SoundSource;
 
 // Where played sound goes: the sound server, or a test's synthetic output.
 class AudioOutput : public QObject
@@ -21,14 +21,18 @@ public:
     // time of each start.
     virtual void setSink(const QByteArray &sinkName) = 0;
     // Starts pulling audio in format from source.
-    virtual Result<> start(const AudioFormat &format, QIODevice *source) = 0;
+    virtual Result<> start(const AudioFormat &format, SoundSource *source) = 0;
     virtual void stop() = 0;
     // Microseconds of audio played since start.
     virtual qint64 processedUSecs() const = 0;
 
 signals:
-    // The source ran dry; what is still buffered has yet to be heard.
+    // The source ran dry; what is still buffered has yet to be heard, and drained() follows
+    // once it has been.
     void idle();
-    // The playback ended by itself: the server went away or the device was lost.
+    // Every frame the source gave has been played.
+    void drained();
+    // The playback ended by itself: the server went away, the device was lost, or the source
+    // could no longer be read.
     void failed(const QString &reason);
 };

@@ -57,7 +57,7 @@ Result<> PulseCapture::start(const AudioFormat &format, QIODevice *sink)
         return Failure(MediaTexts::formatNotSupported());
     // Never starts a server: without one there is nothing to record from.
     if (!m_pulse->ready())
-        return Failure(MediaTexts::noSoundServer());
+        return Failure(Failure::ServerGone, MediaTexts::noSoundServer());
 
     m_stream = pa_stream_new(m_pulse->get(), "录音", &m_spec, nullptr);
     if (!m_stream)

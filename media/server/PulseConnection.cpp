@@ -74,8 +74,8 @@ Result<> PulseConnection::settle(pa_stream *stream, int connected, const QString
     if (error == PA_ERR_NOENTITY)
         return Failure(noDevice);
     if (hasEnded())
-        return Failure(MediaTexts::noSoundServer());
-    return Failure(noDevice + QStringLiteral(u"（") + QString::fromUtf8(pa_strerror(error))
+        return Failure(Failure::ServerGone, MediaTexts::noSoundServer());
+    return Failure(noDevice + QStringLiteral(u"（") + MediaTexts::serverError(error)
                    + QStringLiteral(u"）"));
 }
 

@@ -4,8 +4,9 @@
 #include "media/MediaTexts.h"
 #include "media/server/PulseConnection.h"
 
-#include <QIODevice>
+#include "media/server/SoundSource.h"
 
+#include <pulse/operation.h>
 #include <pulse/stream.h>
 
 namespace {
@@ -27,15 +28,17 @@ PulsePlayback::~PulsePlayback()
     releaseStream();
 }
 
-Result<> PulsePlayback::start(const AudioFormat &format, QIODevice *source)
+Result<> PulsePlayback::start(const AudioFormat &format, SoundSource *source)
 {
     stop();
     if (!sampleSpecFor(format, &m_spec))
         return Failure(MediaTexts::formatNotSupported());
     // Connected only now: a start-up has no need to wait for the server.
     if (!m_pulse->ready())
-        return Failure(MediaTexts::noSoundServer());
+        return Failure(Failure::ServerGone, MediaTexts::noSoundServer());
 
+    ++m_streamNumber;
+    m_breakingOff = false;
     m_stream = pa_stream_new(m_pulse->get(), "放音", &m_spec, nullptr);
     if (!m_stream)
         return Failure(MediaTexts::formatNotSupported());
@@ -85,6 +88,11 @@ void PulsePlayback::releaseStream()
 {
     if (!m_stream)
         return;
+    if (m_drain) {
+        pa_operation_cancel(m_drain);
+        pa_operation_unref(m_drain);
+        m_drain = nullptr;
+    }
     pa_stream_set_state_callback(m_stream, nullptr, nullptr);
     pa_stream_set_write_callback(m_stream, nullptr, nullptr);
     pa_stream_disconnect(m_stream);
@@ -94,25 +102,27 @@ void PulsePlayback::releaseStream()
 
 void PulsePlayback::fill(size_t bytes)
 {
-    while (bytes > 0 && m_stream && m_source && !m_sourceDry) {
+    while (bytes > 0 && m_stream && m_source && !m_sourceDry && !m_breakingOff) {
         void *data = nullptr;
         size_t room = bytes;
         if (pa_stream_begin_write(m_stream, &data, &room) < 0 || !data || room == 0)
             return;
-        const qint64 got = m_source->read(static_cast<char *>(data), qint64(room));
-        if (got <= 0) {
+        const Result<qint64> got = m_source->read(static_cast<char *>(data), qint64(room));
+        if (!got.ok()) {
             pa_stream_cancel_write(m_stream);
-            m_sourceDry = true;
-            // A sound shorter than the server's buffer starts now rather than never.
-            if (pa_operation *operation = pa_stream_trigger(m_stream, nullptr, nullptr))
-                pa_operation_unref(operation);
-            askForTiming();
-            // not from inside libpulse's own call: the listener may stop the playback
-            QMetaObject::invokeMethod(this, &AudioOutput::idle, Qt::QueuedConnection);
+            qCInfo(lcMedia).noquote() << "playback ended:" << got.reason();
+            // not from inside libpulse's own call: the listener stops the playback
+            m_breakingOff = true;
+            later([this, reason = got.reason()] { breakOff(reason); });
             return;
         }
-        pa_stream_write(m_stream, data, size_t(got), nullptr, 0, PA_SEEK_RELATIVE);
-        bytes -= std::min(bytes, size_t(got));
+        if (got.value() == 0) {
+            pa_stream_cancel_write(m_stream);
+            drain();
+            return;
+        }
+        pa_stream_write(m_stream, data, size_t(got.value()), nullptr, 0, PA_SEEK_RELATIVE);
+        bytes -= std::min(bytes, size_t(got.value()));
     }
     askForTiming();
 }
@@ -125,15 +135,21 @@ void PulsePlayback::askForTiming()
         pa_operation_unref(operation);
 }
 
-void PulsePlayback::breakOff()
+void PulsePlayback::drain()
+{
+    m_sourceDry = true;
+    // The server plays out what it holds, a sound shorter than its buffer included, and says
+    // when the last frame has been played.
+    m_drain = pa_stream_drain(m_stream, &PulsePlayback::onDrained, this);
+    askForTiming();
+    later([this] { emit idle(); });
+}
+
+void PulsePlayback::breakOff(const QString &reason)
 {
     m_breakingOff = false;
     if (!m_stream)
         return;
-    const QString reason = m_pulse->hasEnded() ? MediaTexts::serverLost()
-                                               // a stream that may not move ends when its sink goes
-                                               : MediaTexts::outputDeviceLost();
-    qCInfo(lcMedia).noquote() << "playback ended:" << reason;
     stop();
     emit failed(reason);
 }
@@ -142,7 +158,8 @@ void PulsePlayback::onContextEnded()
 {
     if (m_stream && !m_breakingOff) {
         m_breakingOff = true;
-        QMetaObject::invokeMethod(this, &PulsePlayback::breakOff, Qt::QueuedConnection);
+        qCInfo(lcMedia) << "playback ended: the sound server went away";
+        later([this] { breakOff(MediaTexts::serverLost()); });
     }
 }
 
@@ -151,8 +168,37 @@ void PulsePlayback::onStreamState(pa_stream *stream, void *self)
     auto *output = static_cast<PulsePlayback *>(self);
     if (streamEnded(pa_stream_get_state(stream)) && !output->m_breakingOff) {
         output->m_breakingOff = true;
-        QMetaObject::invokeMethod(output, &PulsePlayback::breakOff, Qt::QueuedConnection);
+        output->later([output] {
+            // a stream that may not move ends when its sink goes
+            output->breakOff(output->m_pulse->hasEnded() ? MediaTexts::serverLost()
+                                                         : MediaTexts::outputDeviceLost());
+        });
     }
+}
+
+void PulsePlayback::onDrained(pa_stream *, int success, void *self)
+{
+    auto *output = static_cast<PulsePlayback *>(self);
+    if (output->m_drain) {
+        pa_operation_unref(output->m_drain);
+        output->m_drain = nullptr;
+    }
+    // a drain that fails went with its stream, which says so itself
+    if (success)
+        output->later([output] { emit output->drained(); });
+}
+
+void PulsePlayback::later(std::function<void()> step)
+{
+    // Not from inside libpulse's own call, since the listener may stop the playback; and only
+    // for the stream it came from, not for one started meanwhile.
+    QMetaObject::invokeMethod(
+            this,
+            [this, stream = m_streamNumber, step = std::move(step)] {
+                if (stream == m_streamNumber)
+                    step();
+            },
+            Qt::QueuedConnection);
 }
 
 void PulsePlayback::onWritable(pa_stream *, size_t bytes, void *self)

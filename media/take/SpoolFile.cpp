@@ -23,8 +23,10 @@ constexpr qint64 flushIntervalMs = 1000;
 
 Failure cannotCreate(int errorNumber)
 {
-    return Failure(QStringLiteral(u"无法创建录音临时文件：")
-                   + MediaTexts::systemError(errorNumber));
+    const Failure cause = MediaTexts::systemFailure(errorNumber);
+    return Failure(cause.kind,
+                   QStringLiteral(u"无法创建录音临时文件（") + cause.reason
+                           + QStringLiteral(u"）"));
 }
 
 // The folder and the ones above it; the last one for the owner alone.
@@ -84,7 +86,7 @@ Result<SpoolFile> SpoolFile::adopt(const QString &path)
     spool.m_path = path;
     spool.m_fd.reset(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
     if (!spool.m_fd.isValid())
-        return Failure(MediaTexts::cannotOpen(MediaTexts::systemError(errno)));
+        return MediaTexts::systemFailure(errno);
     if (::flock(spool.m_fd.get(), LOCK_EX | LOCK_NB) != 0)
         return Failure(QStringLiteral(u"录音临时文件正在被另一个 Tapewren 使用"));
 
@@ -108,7 +110,7 @@ Result<SpoolFile> SpoolFile::adopt(const QString &path)
     if (spool.m_frames <= 0)
         return Failure(QStringLiteral(u"录音临时文件里没有完整的声音"));
     if (!spool.writeHeader().ok())
-        return Failure(MediaTexts::cannotOpen(MediaTexts::systemError(errno)));
+        return MediaTexts::systemFailure(errno);
     return spool;
 }
 
@@ -133,7 +135,7 @@ Result<> SpoolFile::append(const char *data, qint64 frames)
         if (::ftruncate(m_fd.get(), at) != 0)
             qCWarning(lcMedia) << "could not cut the spool back to whole frames:"
                                << MediaTexts::systemError(errno);
-        return Failure(MediaTexts::recordingWriteFailed(errorNumber));
+        return MediaTexts::spoolFailure(errorNumber);
     }
     m_frames += frames;
     // Counted in sound as well as in time: the server may hand over more than a second's sound
@@ -149,7 +151,7 @@ Result<> SpoolFile::append(const char *data, qint64 frames)
     return {};
 }
 
-qint64 SpoolFile::read(qint64 at, char *out, qint64 frames) const
+Result<qint64> SpoolFile::read(qint64 at, char *out, qint64 frames) const
 {
     const int frameBytes = m_format.bytesPerFrame();
     const qint64 wanted = std::min(frames, m_frames - at) * frameBytes;
@@ -161,7 +163,9 @@ qint64 SpoolFile::read(qint64 at, char *out, qint64 frames) const
                                   m_headerSize + at * frameBytes + done);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
+        if (n < 0)
+            return MediaTexts::systemFailure(errno);
+        if (n == 0)
             break;
         done += n;
     }
@@ -178,7 +182,7 @@ Result<SpoolFile> SpoolFile::readView() const
     SpoolFile view;
     view.m_fd.reset(::fcntl(m_fd.get(), F_DUPFD_CLOEXEC, 0));
     if (!view.m_fd.isValid())
-        return Failure(MediaTexts::cannotSave(MediaTexts::systemError(errno)));
+        return MediaTexts::systemFailure(errno);
     view.m_format = m_format;
     view.m_frames = m_frames;
     view.m_headerSize = m_headerSize;
@@ -191,9 +195,9 @@ Result<> SpoolFile::flush()
     if (!m_fd.isValid())
         return {};
     if (const Result<> described = writeHeader(); !described.ok())
-        return Failure(MediaTexts::recordingWriteFailed(errno));
+        return MediaTexts::spoolFailure(errno);
     if (::fdatasync(m_fd.get()) != 0)
-        return Failure(MediaTexts::recordingWriteFailed(errno));
+        return MediaTexts::spoolFailure(errno);
     return {};
 }
 
@@ -215,7 +219,7 @@ Result<> SpoolFile::writeHeader()
                                                 m_frames * m_format.bytesPerFrame(),
                                                 m_headerSize);
     if (!pwriteAll(m_fd.get(), header.constData(), header.size(), 0))
-        return Failure(MediaTexts::systemError(errno));
+        return MediaTexts::systemFailure(errno);
     m_framesInHeader = m_frames;
     return {};
 }

@@ -35,8 +35,9 @@ public:
     // to the disk itself at least once a second, and before a second's sound is left out. The
     // reason says that the recording stopped, and why.
     Result<> append(const char *data, qint64 frames);
-    // Reads up to frames frames from frame at; returns the frames read.
-    qint64 read(qint64 at, char *out, qint64 frames) const;
+    // Reads up to frames frames from frame at; returns the frames read, fewer when the file
+    // holds fewer.
+    Result<qint64> read(qint64 at, char *out, qint64 frames) const;
     int fd() const { return m_fd.get(); }
     // Where frame 0 lies in the file.
     qint64 dataOffset() const;

@@ -38,18 +38,17 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
 {
     UniqueFd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
     if (!fd.isValid())
-        return Failure(MediaTexts::cannotOpen(MediaTexts::systemError(errno)));
+        return MediaTexts::systemFailure(errno);
     struct stat st = {};
     if (::fstat(fd.get(), &st) != 0 || S_ISDIR(st.st_mode))
-        return Failure(MediaTexts::cannotOpen(
-                MediaTexts::systemError(S_ISDIR(st.st_mode) ? EISDIR : errno)));
+        return MediaTexts::systemFailure(S_ISDIR(st.st_mode) ? EISDIR : errno);
     if (!S_ISREG(st.st_mode))
-        return Failure(MediaTexts::cannotOpen(QStringLiteral(u"不是普通文件")));
-    Result<WaveHeaderCheck::Layout> layout = Failure(MediaTexts::notWave());
+        return Failure(Failure::BadFile, MediaTexts::notRegularFile());
+    Result<WaveHeaderCheck::Layout> layout = Failure(Failure::BadFile, MediaTexts::notWave());
     {
         QFile header;
         if (!header.open(fd.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-            return Failure(MediaTexts::cannotOpen(header.errorString()));
+            return MediaTexts::systemFailure(EIO);
         layout = WaveHeaderCheck::check(header);
         if (!layout.ok())
             return layout.failure();
@@ -62,11 +61,12 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
     const int container = info.format & SF_FORMAT_TYPEMASK;
     if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX && container != SF_FORMAT_RF64
         && container != SF_FORMAT_W64)
-        return Failure(MediaTexts::notWave());
+        return Failure(Failure::BadFile, MediaTexts::notWave());
     if (info.channels < 1 || info.channels > WaveHeaderCheck::maxChannels
         || info.samplerate < WaveHeaderCheck::minSampleRate
         || info.samplerate > WaveHeaderCheck::maxSampleRate || info.frames < 0)
-        return Failure(MediaTexts::damaged(QStringLiteral(u"文件头中的数值不合理")));
+        return Failure(Failure::BadFile,
+                       MediaTexts::damaged(QStringLiteral(u"文件头中的数值不合理")));
 
     auto waveform = std::make_unique<Waveform>(file->format());
     waveform->m_frames = info.frames;
@@ -104,7 +104,7 @@ Result<std::unique_ptr<Waveform>> Waveform::readOnlyCopy() const
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_file.fd());
         UniqueFd fd(::open(self.constData(), O_RDONLY | O_CLOEXEC));
         if (!fd.isValid())
-            return Failure(MediaTexts::cannotSave(QStringLiteral(u"无法读取录音数据")));
+            return Failure(Failure::Io, MediaTexts::cannotReadRecording());
         Result<SndFile> file = SndFile::openRead(std::move(fd));
         if (!file.ok())
             return file.failure();
@@ -198,7 +198,7 @@ std::unique_ptr<Waveform> Waveform::recover(SpoolFile spool,
     return waveform;
 }
 
-qint64 Waveform::read(qint64 start, void *out, qint64 frames)
+Result<qint64> Waveform::read(qint64 start, void *out, qint64 frames)
 {
     char *to = static_cast<char *>(out);
     const int frameBytes = m_format.bytesPerFrame();
@@ -212,17 +212,22 @@ qint64 Waveform::read(qint64 start, void *out, qint64 frames)
         if (at < pieceEnd) {
             const qint64 offset = at - pieceStart;
             const qint64 wanted = std::min(frames - done, piece.frames - offset);
-            const qint64 got = readPiece(piece, offset, to + done * frameBytes, wanted);
-            done += got;
-            if (got < wanted)
-                break;
+            const Result<qint64> got = readPiece(piece, offset, to + done * frameBytes, wanted);
+            if (!got.ok())
+                return got;
+            // every piece lay inside its source when it was made: the source lost frames since
+            if (got.value() < wanted)
+                return Failure(Failure::Io,
+                               piece.source == WavePiece::File ? MediaTexts::soundFileShrank()
+                                                               : MediaTexts::spoolShrank());
+            done += wanted;
         }
         pieceStart = pieceEnd;
     }
     return done;
 }
 
-qint64 Waveform::readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames)
+Result<qint64> Waveform::readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames)
 {
     if (piece.source == WavePiece::File)
         return m_file.read(piece.start + offset, m_format.sampleType(), out, frames);
@@ -281,7 +286,7 @@ Result<> Waveform::beginInsert(qint64 at)
 Result<> Waveform::appendInserted(const char *data, qint64 frames)
 {
     if (m_insertPiece < 0)
-        return Failure(MediaTexts::spoolWriteFailed());
+        return MediaTexts::spoolFailure(EBADF); // no insertion under way
     if (frames <= 0)
         return {};
     if (Result<> appended = m_spool.append(data, frames); !appended.ok())

@@ -38,8 +38,10 @@ public:
     // The file this waveform was opened from; empty for a new recording.
     const QString &filePath() const { return m_filePath; }
 
-    // Reads up to frames frames from start, in the format's sample type; returns the frames read.
-    qint64 read(qint64 start, void *out, qint64 frames);
+    // Reads up to frames frames from start, in the format's sample type; returns the frames
+    // read, fewer only past the end. Fails when a file the pieces lie in cannot be read or holds
+    // less than it did (another program cut it short).
+    Result<qint64> read(qint64 start, void *out, qint64 frames);
 
     const std::vector<WavePiece> &pieces() const { return m_pieces; }
     // Where a piece's frames lie, when its source holds them in the waveform's encoding byte
@@ -75,7 +77,7 @@ public:
     void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
 
 private:
-    qint64 readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames);
+    Result<qint64> readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames);
     static bool storedAsEncoded(const SF_INFO &info, const WaveHeaderCheck::Layout &layout);
     void writeJournal();
 

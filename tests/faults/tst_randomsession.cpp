@@ -327,7 +327,7 @@ private:
             answer = m_badFiles[m_random.bounded(quint32(m_badFiles.size()))];
         }
         if (!m_realMedia && answer && !good)
-            m_fake->badFiles[*answer] = QStringLiteral("不是 WAV 格式的声音文件");
+            m_fake->badFiles[*answer] = QStringLiteral("不是有效的 WAV 文件");
         m_session->fakes.cdg.answers.enqueue(answer);
         click(ui().cmdOpen, &FrmMain::cmdOpen_Click);
         if (!answer)

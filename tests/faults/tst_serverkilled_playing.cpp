@@ -72,7 +72,8 @@ void tst_ServerKilledWhilePlaying::play_breaksOff_whenOutputIsRemoved()
     QVERIFY(w.media->Position() < w.media->Length());
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
     QCOMPARE(w.fakes.messageBox.shown.size(), 1);
-    QCOMPARE(w.fakes.messageBox.shown.first().prompt, QStringLiteral("播放已中断：放音设备已断开"));
+    QCOMPARE(w.fakes.messageBox.shown.first().prompt,
+             QStringLiteral("播放已中断：放音设备已断开。"));
 }
 
 void tst_ServerKilledWhilePlaying::play_stopsCleanly_whenServerIsKilled()
@@ -98,7 +99,7 @@ void tst_ServerKilledWhilePlaying::play_stopsCleanly_whenServerIsKilled()
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
     QCOMPARE(w.fakes.messageBox.shown.size(), 1);
     QCOMPARE(w.fakes.messageBox.shown.first().prompt,
-             QStringLiteral("播放已中断：与声音服务器的连接中断"));
+             QStringLiteral("播放已中断：与声音服务器的连接中断。"));
     w.fakes.messageBox.shown.clear();
 
     // the sound is all still there
@@ -114,7 +115,7 @@ void tst_ServerKilledWhilePlaying::play_stopsCleanly_whenServerIsKilled()
     QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
     QCOMPARE(w.fakes.messageBox.shown.size(), 1);
     QCOMPARE(w.fakes.messageBox.shown.first().prompt,
-             QStringLiteral("无法播放：无法连接声音服务器"));
+             QStringLiteral("无法播放：无法连接声音服务器。"));
 }
 
 QTEST_MAIN(tst_ServerKilledWhilePlaying)

@@ -64,6 +64,62 @@ Tone findTone(const QByteArray &raw)
     return tone;
 }
 
+// Seconds of raw 16-bit stereo at 44.1 kHz, left channel, that carry a tone near 1 kHz: 5 ms
+// stretches with sound and at least 8 zero crossings (a 440 Hz tone makes about 4).
+double markerSeconds(const QByteArray &raw)
+{
+    const qsizetype frames = raw.size() / 4;
+    const qsizetype window = 220;
+    int marked = 0;
+    for (qsizetype w = 0; w + window <= frames; w += window) {
+        double sum = 0;
+        int crossings = 0;
+        qint16 previous = 0;
+        for (qsizetype i = w; i < w + window; ++i) {
+            qint16 sample;
+            std::memcpy(&sample, raw.constData() + i * 4, 2);
+            sum += double(sample) * sample;
+            if (i > w && (previous < 0) != (sample < 0))
+                ++crossings;
+            previous = sample;
+        }
+        if (std::sqrt(sum / window) > 0.05 * 32768 && crossings >= 8)
+            ++marked;
+    }
+    return marked * double(window) / 44100;
+}
+
+// Records what the test server's output plays, from before start() until stop().
+class OutputListener
+{
+public:
+    bool start()
+    {
+        m_parec.start("parec",
+                      {"-d",
+                       "out.monitor",
+                       "--raw",
+                       "--format=s16le",
+                       "--rate=44100",
+                       "--channels=2",
+                       "--latency-msec=20"});
+        if (!m_parec.waitForStarted())
+            return false;
+        QTest::qWait(500);
+        return true;
+    }
+    QByteArray stop()
+    {
+        QTest::qWait(1000);
+        m_parec.terminate();
+        m_parec.waitForFinished(5000);
+        return m_parec.readAllStandardOutput();
+    }
+
+private:
+    QProcess m_parec;
+};
+
 } // namespace
 
 // Records from and plays to the test sound server, whose default input carries a steady
@@ -78,6 +134,7 @@ private slots:
     void record_keepsEverythingFromCommandToStop();
     void play_letsTheWholeRecordingOut_data();
     void play_letsTheWholeRecordingOut();
+    void play_endsOnlyOnceTheLastFrameIsHeard();
 
 private:
     bool recordTwoSeconds(const QString &path);
@@ -166,18 +223,8 @@ void tst_RealAudio::play_letsTheWholeRecordingOut()
         QVERIFY(recordTwoSeconds(file));
     }
     const double recorded = soxStat({file, "-n", "stat"}, "Length (seconds)");
-
-    QProcess parec;
-    parec.start("parec",
-                {"-d",
-                 "out.monitor",
-                 "--raw",
-                 "--format=s16le",
-                 "--rate=44100",
-                 "--channels=2",
-                 "--latency-msec=20"});
-    QVERIFY(parec.waitForStarted());
-    QTest::qWait(500);
+    OutputListener listener;
+    QVERIFY(listener.start());
 
     WaveMediaControl control;
     control.setFileName(file);
@@ -188,14 +235,36 @@ void tst_RealAudio::play_letsTheWholeRecordingOut()
     QTRY_VERIFY_WITH_TIMEOUT(!control.isPlaying(), 10000);
     QCOMPARE(brokeOff.count(), 0);
     QCOMPARE(control.Position(), control.Length());
-    QTest::qWait(1000);
-    parec.terminate();
-    QVERIFY(parec.waitForFinished(5000));
 
-    const Tone tone = findTone(parec.readAllStandardOutput());
+    const Tone tone = findTone(listener.stop());
     QVERIFY2(std::abs(tone.seconds - recorded) <= 0.1,
              qPrintable(QStringLiteral("heard %1 s of %2 s").arg(tone.seconds).arg(recorded)));
     QVERIFY2(std::abs(tone.frequency - 440) <= 10, qPrintable(QString::number(tone.frequency)));
+}
+
+void tst_RealAudio::play_endsOnlyOnceTheLastFrameIsHeard()
+{
+    // a second of 440 Hz, then a 100 ms marker at 1 kHz that ends the file
+    const QString body = m_dir.filePath("body.wav");
+    const QString marker = m_dir.filePath("marker.wav");
+    const QString file = m_dir.filePath("marked.wav");
+    const QStringList format = QStringLiteral("-n -r 44100 -c 2 -b 16").split(u' ');
+    QCOMPARE(QProcess::execute("sox", format + QStringList{body, "synth", "1", "sine", "440"}), 0);
+    QCOMPARE(QProcess::execute("sox", format + QStringList{marker, "synth", "0.1", "sine", "1000"}),
+             0);
+    QCOMPARE(QProcess::execute("sox", {body, marker, file}), 0);
+    OutputListener listener;
+    QVERIFY(listener.start());
+
+    WaveMediaControl control;
+    control.setFileName(file);
+    control.setCommand("open");
+    QCOMPARE(control.setCommand("play").reason(), QString());
+    QTRY_VERIFY_WITH_TIMEOUT(!control.isPlaying(), 10000);
+
+    // the stream is gone once the playback says it ended: all of the marker was played by then
+    const double heard = markerSeconds(listener.stop());
+    QVERIFY2(heard >= 0.09 && heard <= 0.11, qPrintable(QString::number(heard)));
 }
 
 QTEST_GUILESS_MAIN(tst_RealAudio)

@@ -218,11 +218,11 @@ void tst_WaveFiles::open_refusesMalformedFile_data()
     const QByteArray good = riff(fmtChunk(2, 44100), 400, 400);
     QTest::newRow("empty") << QByteArray() << QStringLiteral(u"文件是空的");
     QTest::newRow("text") << QByteArray("just some text, not a sound file\n")
-                          << QStringLiteral(u"不是 WAV 格式的声音文件");
+                          << QStringLiteral(u"不是有效的 WAV 文件");
     QTest::newRow("aiff-like") << QByteArray("FORM\0\0\0\x20"
                                              "AIFFCOMM",
                                              16)
-                               << QStringLiteral(u"不是 WAV 格式的声音文件");
+                               << QStringLiteral(u"不是有效的 WAV 文件");
     QTest::newRow("truncated data")
             << riff(fmtChunk(2, 44100), 100000, 400) << QStringLiteral(u"超出了文件末尾");
     QTest::newRow("truncated header") << good.left(30) << QStringLiteral(u"格式信息");
@@ -315,14 +315,19 @@ void tst_WaveFiles::open_survivesCorruptedHeaders()
 void tst_WaveFiles::save_fails_whenFolderIsMissing_data()
 {
     QTest::addColumn<QString>("target");
-    QTest::newRow("missing folder") << QStringLiteral("no/such/folder/x.wav");
-    QTest::newRow("file in place of folder") << QStringLiteral("plain.txt/x.wav");
-    QTest::newRow("folder in place of file") << QStringLiteral("sub");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("missing folder")
+            << QStringLiteral("no/such/folder/x.wav") << QStringLiteral(u"文件或文件夹不存在");
+    QTest::newRow("file in place of folder")
+            << QStringLiteral("plain.txt/x.wav") << QStringLiteral(u"路径中有一项不是文件夹");
+    QTest::newRow("folder in place of file")
+            << QStringLiteral("sub") << QStringLiteral(u"这是一个文件夹");
 }
 
 void tst_WaveFiles::save_fails_whenFolderIsMissing()
 {
     QFETCH(QString, target);
+    QFETCH(QString, reason);
     QVERIFY(writeBytes(path("plain.txt"), "hello"));
     QVERIFY(QDir(m_dir->path()).mkdir("sub"));
 
@@ -330,7 +335,7 @@ void tst_WaveFiles::save_fails_whenFolderIsMissing()
     control->setFileName("new");
     control->setCommand("open");
     control->setFileName(path(target));
-    QVERIFY(control->setCommand("save").reason().startsWith(QStringLiteral(u"无法保存文件：")));
+    QCOMPARE(control->setCommand("save").reason(), reason);
     QCOMPARE(fileBytes(path("plain.txt")), QByteArray("hello"));
     QVERIFY(strays({"plain.txt"}).isEmpty());
     QVERIFY(QDir(path("sub")).isEmpty());
@@ -349,7 +354,7 @@ void tst_WaveFiles::save_fails_whenFolderIsReadOnly()
     control->setFileName("new");
     control->setCommand("open");
     control->setFileName(folder + "/x.wav");
-    QVERIFY(control->setCommand("save").reason().startsWith(QStringLiteral(u"无法保存文件：")));
+    QCOMPARE(control->setCommand("save").reason(), QStringLiteral(u"没有访问权限"));
     QVERIFY(QDir(folder).isEmpty());
     QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
@@ -376,7 +381,8 @@ void tst_WaveFiles::save_keepsOldFile_whenDiskIsFull()
         control->setFileName(target);
         saved = control->setCommand("save");
     }
-    QCOMPARE(saved.reason(), QStringLiteral(u"无法保存文件：磁盘已满"));
+    QCOMPARE(saved.reason(), QStringLiteral(u"磁盘已满"));
+    QCOMPARE(saved.kind(), Failure::NoSpace);
     QCOMPARE(fileBytes(target), old);
     QVERIFY(strays({"target.wav", "big.wav"}).isEmpty());
 }

@@ -16,6 +16,9 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -71,6 +74,8 @@ private slots:
     void play_drainsToTheEnd();
     void play_ends_whenTheOutputNeverSaysItRanDry();
     void play_reportsWhereItBrokeOff_whenServerIsLost();
+    void play_endsWhateverTheFileDoes_data();
+    void play_endsWhateverTheFileDoes();
     void prev_returnsToStart();
 
     void statusUpdate_isEmittedOnlyWhileOpen();
@@ -421,6 +426,48 @@ void tst_WaveMediaControl::play_reportsWhereItBrokeOff_whenServerIsLost()
     QCOMPARE(brokeOff, QList<QVariantList>{{lost}});
     QCOMPARE(m_control->positionFrames(), qint64(2000));
     QCOMPARE(m_control->Length(), 1000);
+}
+
+void tst_WaveMediaControl::play_endsWhateverTheFileDoes_data()
+{
+    QTest::addColumn<qint64>("newBytes"); // the file's size once another program changed it
+    QTest::addColumn<QString>("reason");  // empty: played to the length it had when opened
+    const qint64 threeSeconds = 44 + 3 * 44100 * 4;
+    QTest::newRow("cut short behind the playback") << qint64(44 + 44100) << u"声音文件被截短了"_s;
+    QTest::newRow("cut short ahead of the playback")
+            << qint64(44 + 2 * 44100 * 4) << u"声音文件被截短了"_s;
+    QTest::newRow("emptied") << qint64(0) << u"声音文件被截短了"_s;
+    QTest::newRow("grown") << threeSeconds + 44100 * 4 << QString();
+}
+
+void tst_WaveMediaControl::play_endsWhateverTheFileDoes()
+{
+    QFETCH(qint64, newBytes);
+    QFETCH(QString, reason);
+    const QString file = path("three.wav");
+    QVERIFY(WavFixture::write(file,
+                              WavFixture::signal(SF_FORMAT_WAV | SF_FORMAT_PCM_16,
+                                                 44100,
+                                                 2,
+                                                 3 * 44100)));
+    m_control->setFileName(file);
+    m_control->setCommand("open");
+    QCOMPARE(m_control->setCommand("play").reason(), QString());
+    QSignalSpy brokeOff(m_control.get(), &MediaControl::brokeOff);
+    m_output->pull(44100 * 4); // a second heard
+    QVERIFY(::truncate(QFile::encodeName(file).constData(), newBytes) == 0);
+    for (int pull = 0; pull < 10 && m_output->isRunning(); ++pull)
+        m_output->pull(44100 * 4);
+
+    QVERIFY(!m_control->isPlaying());
+    if (reason.isEmpty()) {
+        QCOMPARE(brokeOff.count(), 0);
+        QCOMPARE(m_control->Length(), 3000);
+        QCOMPARE(m_output->played().size(), qsizetype(3 * 44100 * 4));
+    } else {
+        QCOMPARE(brokeOff, QList<QVariantList>{{reason}});
+        QCOMPARE(m_control->setCommand("stop").reason(), reason);
+    }
 }
 
 void tst_WaveMediaControl::prev_returnsToStart()

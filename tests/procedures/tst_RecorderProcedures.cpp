@@ -313,8 +313,7 @@ void RecorderProceduresTest::open_refusesUnreadableFile_beforeClosingAnything()
     rig.recorder.IsModified = FlagTrue;
     rig.recorder.CurrentFileName = QStringLiteral("/kept.wav");
     rig.LblFile->setText(QStringLiteral("录音时间：1分2秒"));
-    rig.media.badFiles.insert(QStringLiteral("/junk.wav"),
-                              QStringLiteral("不是 WAV 格式的声音文件"));
+    rig.media.badFiles.insert(QStringLiteral("/junk.wav"), QStringLiteral("不是有效的 WAV 文件"));
     rig.fakes.cdg.answers.enqueue(QStringLiteral("/junk.wav"));
 
     rig.recorder.OpenRecording();
@@ -322,7 +321,8 @@ void RecorderProceduresTest::open_refusesUnreadableFile_beforeClosingAnything()
     QVERIFY(rig.media.calls.isEmpty());
     QCOMPARE(rig.fakes.messageBox.shown.size(), 1);
     QVERIFY(rig.fakes.messageBox.shown.first().prompt.contains(QStringLiteral("/junk.wav")));
-    QVERIFY(rig.fakes.messageBox.shown.first().prompt.contains(QStringLiteral("不是 WAV")));
+    QVERIFY(rig.fakes.messageBox.shown.first().prompt.contains(
+            QStringLiteral("不是有效的 WAV 文件")));
     QCOMPARE(rig.LblFile->text(), QStringLiteral("录音时间：1分2秒"));
     QCOMPARE(rig.recorder.CurrentFileName, QStringLiteral("/kept.wav"));
     QCOMPARE(rig.recorder.IsModified, FlagTrue);
@@ -472,7 +472,7 @@ void RecorderProceduresTest::save_showsProgress_andCancelKeepsTheRecording()
     rig.fakes.cdg.answers.enqueue(QStringLiteral("/tmp/a.wav"));
     rig.recorder.SaveRecording();
     QCOMPARE(rig.fakes.progress.calls,
-             QStringList({"begin 正在保存录音……",
+             QStringList({"begin 正在保存录音...",
                           "progress 100/400",
                           "progress 200/400",
                           "progress 300/400",

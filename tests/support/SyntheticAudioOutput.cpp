@@ -1,8 +1,8 @@
 #include "SyntheticAudioOutput.h"
 
-#include <QIODevice>
+#include "media/server/SoundSource.h"
 
-Result<> SyntheticAudioOutput::start(const AudioFormat &format, QIODevice *source)
+Result<> SyntheticAudioOutput::start(const AudioFormat &format, SoundSource *source)
 {
     m_format = format;
     m_source = source;
@@ -24,10 +24,17 @@ void SyntheticAudioOutput::pull(qint64 bytes)
 {
     if (!m_source)
         return;
-    const QByteArray chunk = m_source->read(bytes);
-    m_played += chunk;
-    if (chunk.isEmpty())
+    QByteArray chunk(bytes, Qt::Uninitialized);
+    const Result<qint64> got = m_source->read(chunk.data(), bytes);
+    if (!got.ok()) {
+        emit failed(got.reason());
+        return;
+    }
+    m_played += chunk.left(got.value());
+    if (got.value() == 0) {
         emit idle();
+        emit drained();
+    }
 }
 
 void SyntheticAudioOutput::breakOff(const QString &reason)
