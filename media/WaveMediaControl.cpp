@@ -3,6 +3,7 @@
 #include "core/TapewrenError.h"
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/files/PendingSave.h"
 #include "media/files/WaveSaver.h"
 #include "media/server/AudioInput.h"
 #include "media/server/AudioOutput.h"
@@ -246,6 +247,7 @@ Result<> WaveMediaControl::save()
     WaveSaver::Progress progress;
     m_saving = &progress;
     const Waveform *saving = m_waveform.get();
+    const quint64 changesBefore = saving->changes();
     const QString path = m_fileName;
     Result<> saved;
     QEventLoop loop;
@@ -263,9 +265,9 @@ Result<> WaveMediaControl::save()
     saver.join();
     m_saving = nullptr;
 
-    // the events meanwhile may have closed the recording that was saved
-    if (saved.ok() && m_waveform.get() == saving)
-        m_waveform->markSaved();
+    // the events meanwhile may have closed the recording that was saved, or recorded on
+    if (saved.ok() && m_waveform.get() == saving && saving->changes() == changesBefore)
+        m_waveform->savedAs(path);
     return saved;
 }
 
@@ -291,6 +293,7 @@ void WaveMediaControl::stopActivity()
 
 QList<LeftoverTake> WaveMediaControl::leftoverTakes()
 {
+    PendingSave::removeLeftovers(spoolFolder());
     m_orphans = OrphanTake::findIn(spoolFolder());
     QList<LeftoverTake> takes;
     for (const OrphanTake &orphan : m_orphans) {

@@ -4,9 +4,10 @@
 
 #include <functional>
 
-// Shows how far a long task has got and lets the user cancel it. Between begin() and end() the
-// program's windows take no clicks or keys but the dialog's own; the dialog itself appears only
-// once the task has run for half a second, so a short task shows nothing at all.
+// Shows how far a long task has got and lets the user cancel it. Between begin() and end(), or
+// until Cancel, the main window takes no clicks or keys; the dialog and any message box that
+// comes up meanwhile do. The dialog itself appears only once the task has run for half a
+// second, so a short task shows nothing at all.
 class ProgressDialog
 {
 public:

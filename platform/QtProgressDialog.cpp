@@ -72,6 +72,10 @@ void QtProgressDialog::begin(const QString &label, std::function<void()> cancel)
     m_dialog->setMinimumDuration(std::numeric_limits<int>::max());
     m_dialog->hide();
     connect(m_dialog.get(), &QProgressDialog::canceled, this, [this] {
+        // The window answers again at once, though the task may take a moment to stop.
+        m_showLater.stop();
+        m_dialog->hide();
+        QCoreApplication::instance()->removeEventFilter(this);
         if (m_cancel)
             m_cancel();
     });
@@ -101,13 +105,12 @@ void QtProgressDialog::end()
 
 bool QtProgressDialog::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!m_dialog || !isUserInput(event->type()))
+    if (!m_dialog || !m_parent || !isUserInput(event->type()))
         return false;
-    auto *widget = qobject_cast<QWidget *>(watched);
-    if (widget && (widget == m_dialog.get() || m_dialog->isAncestorOf(widget)))
-        return false;
-    // QWindows get the input first; the dialog's own window is let through
-    if (widget == nullptr && watched == m_dialog->windowHandle())
-        return false;
-    return widget != nullptr || watched->isWindowType();
+    // Only the window the task belongs to is held; the dialog and any box that comes up
+    // meanwhile are windows of their own and take their input.
+    const QWidget *window = m_parent->window();
+    if (auto *widget = qobject_cast<QWidget *>(watched))
+        return widget->window() == window;
+    return watched->isWindowType() && watched == window->windowHandle();
 }

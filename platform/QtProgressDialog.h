@@ -11,7 +11,8 @@
 class QProgressDialog;
 class QWidget;
 
-// Qt's own QProgressDialog, window-modal over the parent, its bar saying "已完成 N%".
+// Qt's own QProgressDialog, window-modal over the parent, its bar saying "已完成 N%". Until it
+// shows, the parent's window takes no clicks or keys all the same; other windows always do.
 class QtProgressDialog : public QObject, public ProgressDialog
 {
     Q_OBJECT
@@ -29,7 +30,7 @@ public:
     QProgressDialog *dialog() const { return m_dialog.get(); }
 
 protected:
-    // Keeps clicks and keys from every window but the dialog while a task runs.
+    // Keeps clicks and keys from the parent's window while a task runs, until Cancel.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/files/PendingSave.h"
 #include "media/files/SndFile.h"
 #include "media/files/WaveFileHeader.h"
 #include "media/take/Waveform.h"
@@ -227,46 +228,30 @@ Result<> WaveSaver::save(Waveform &waveform, const QString &path, Progress *prog
     if (progress)
         progress->total = waveform.frames();
 
-    const QString targetPath = target.absoluteFilePath();
-    QByteArray tempName = QFile::encodeName(target.absolutePath() + QStringLiteral(u"/.")
-                                            + target.fileName()
-                                            + QStringLiteral(u".tapewren-XXXXXX"));
-    UniqueFd fd(::mkostemp(tempName.data(), O_CLOEXEC));
-    if (!fd.isValid())
-        return systemFailure(errno);
-
-    // from here on, every way out but the last removes the temporary file
-    auto fail = [&](Failure why) {
-        fd.reset();
-        ::unlink(tempName.constData());
-        return why;
-    };
-
+    // Until it is committed, the temporary file goes with `pending` on every way out, the old
+    // file at the target staying as it was.
+    Result<PendingSave> pending = PendingSave::begin(target.absoluteFilePath(),
+                                                     waveform.spoolFolder());
+    if (!pending.ok())
+        return pending.failure();
+    const int fd = pending->fd();
     struct stat old = {};
-    const bool replacing = ::stat(QFile::encodeName(targetPath).constData(), &old) == 0;
-    if (::fchmod(fd.get(), replacing ? (old.st_mode & 07777) : newFileMode()) != 0)
-        return fail(systemFailure(errno));
+    const bool replacing = ::stat(QFile::encodeName(target.absoluteFilePath()).constData(), &old)
+                           == 0;
+    if (::fchmod(fd, replacing ? (old.st_mode & 07777) : newFileMode()) != 0)
+        return systemFailure(errno);
 
     const WaveFormat written(format.sampleRate(), format.channels(), fileFormat.value());
     const Result<> body = method == Method::Fastest && copyable(waveform, fileFormat.value())
-                                  ? writeCopy(waveform, fd.get(), written, progress)
-                                  : writeConverted(waveform, fd.get(), written, progress);
+                                  ? writeCopy(waveform, fd, written, progress)
+                                  : writeConverted(waveform, fd, written, progress);
     if (!body.ok())
-        return fail(body.failure());
-    if (::fsync(fd.get()) != 0 || !fd.close())
-        return fail(writeFailure(errno, {}));
+        return body;
+    if (Result<> flushed = pending->flush(); !flushed.ok())
+        return flushed;
     // The last moment a Cancel can still leave the old file as it was; once renamed, the
     // save has happened and is reported so.
     if (wantsToStop(progress))
-        return fail(cancelled());
-    if (::rename(tempName.constData(), QFile::encodeName(targetPath).constData()) != 0)
-        return fail(systemFailure(errno));
-
-    // make the rename itself durable; the file is whole either way
-    UniqueFd folder(::open(QFile::encodeName(target.absolutePath()).constData(),
-                           O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folder.isValid() || ::fsync(folder.get()) != 0)
-        qCWarning(lcMedia) << "could not flush the folder of" << targetPath << ":"
-                           << MediaTexts::systemError(errno);
-    return {};
+        return cancelled();
+    return pending->commit();
 }

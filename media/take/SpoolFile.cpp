@@ -3,6 +3,7 @@
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
 #include "media/take/SpoolHeader.h"
+#include "media/take/TakeJournal.h"
 #include "platform/PositionedWrite.h"
 
 #include <QDir>
@@ -206,6 +207,7 @@ void SpoolFile::remove()
     if (m_path.isEmpty())
         return;
     ::unlink(QFile::encodeName(journalPath()).constData());
+    ::unlink(QFile::encodeName(TakeJournal::nextPathFor(journalPath())).constData());
     ::unlink(QFile::encodeName(m_path).constData());
     m_fd.reset();
     m_path.clear();

@@ -1,10 +1,17 @@
 #include "media/take/TakeJournal.h"
 
+#include "media/MediaTexts.h"
+#include "platform/PositionedWrite.h"
+#include "platform/UniqueFd.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
+
+#include <cerrno>
+#include <fcntl.h>
 
 namespace {
 
@@ -15,6 +22,13 @@ constexpr qint64 maxJournalBytes = 16 << 20;
 Failure unreadable()
 {
     return Failure(QStringLiteral(u"录音日志无法读取"));
+}
+
+Failure failure(int errorNumber)
+{
+    const Failure cause = MediaTexts::systemFailure(errorNumber);
+    return Failure(cause.kind,
+                   QStringLiteral(u"无法写入录音日志（") + cause.reason + QStringLiteral(u"）"));
 }
 
 } // namespace
@@ -84,10 +98,26 @@ Result<TakeJournal> TakeJournal::fromJson(const QByteArray &json)
 
 Result<> TakeJournal::write(const QString &path) const
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(toJson()) < 0 || !file.commit())
-        return Failure(QStringLiteral(u"无法写入录音日志：") + file.errorString());
+    // Only the holder of the spool writes its journal, so the file it is made in has a fixed
+    // name; like the spool, it is for the owner alone.
+    const QByteArray target = QFile::encodeName(path);
+    const QByteArray next = target + ".new";
+    const QByteArray json = toJson();
+    UniqueFd fd(::open(next.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+    if (!fd.isValid() || !pwriteAll(fd.get(), json.constData(), json.size(), 0)
+        || ::fdatasync(fd.get()) != 0 || !fd.close()
+        || ::rename(next.constData(), target.constData()) != 0)
+        return failure(errno);
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    UniqueFd folderFd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folderFd.isValid() || ::fsync(folderFd.get()) != 0)
+        return failure(errno);
     return {};
+}
+
+QString TakeJournal::nextPathFor(const QString &path)
+{
+    return path + QStringLiteral(".new");
 }
 
 Result<TakeJournal> TakeJournal::read(const QString &path)

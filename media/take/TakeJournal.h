@@ -27,7 +27,9 @@ struct TakeJournal
     QByteArray toJson() const;
     static Result<TakeJournal> fromJson(const QByteArray &json);
 
-    // Replaces the file at path in one step.
+    // Replaces the file at path in one step, durably, owner-only.
     Result<> write(const QString &path) const;
+    // Where write() makes the new journal before it takes the old one's place.
+    static QString nextPathFor(const QString &path);
     static Result<TakeJournal> read(const QString &path);
 };

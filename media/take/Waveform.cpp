@@ -92,9 +92,15 @@ bool Waveform::storedAsEncoded(const SF_INFO &info, const WaveHeaderCheck::Layou
            && format.encodedBytes(info.frames) <= layout.dataBytes;
 }
 
+QString Waveform::spoolFolder() const
+{
+    return m_spoolFolder.isEmpty() ? StateFolder::path() : m_spoolFolder;
+}
+
 Result<std::unique_ptr<Waveform>> Waveform::readOnlyCopy() const
 {
     auto copy = std::make_unique<Waveform>(m_format);
+    copy->m_spoolFolder = m_spoolFolder;
     copy->m_pieces = m_pieces;
     copy->m_frames = m_frames;
     copy->m_filePath = m_filePath;
@@ -238,15 +244,14 @@ Result<> Waveform::beginInsert(qint64 at)
 {
     endInsert();
     if (!m_spool.isValid()) {
-        Result<SpoolFile> spool = SpoolFile::create(m_spoolFolder.isEmpty() ? StateFolder::path()
-                                                                            : m_spoolFolder,
-                                                    m_format);
+        Result<SpoolFile> spool = SpoolFile::create(spoolFolder(), m_format);
         if (!spool.ok())
             return spool.failure();
         m_spool = std::move(spool.value());
         m_started = QDateTime::currentDateTime();
     }
     m_saved = false;
+    ++m_changes;
     at = std::clamp<qint64>(at, 0, m_frames);
 
     qint64 pieceStart = 0;
@@ -293,6 +298,7 @@ Result<> Waveform::appendInserted(const char *data, qint64 frames)
         return appended;
     m_pieces[std::size_t(m_insertPiece)].frames += frames;
     m_frames += frames;
+    ++m_changes;
     return {};
 }
 
@@ -321,8 +327,25 @@ Result<> Waveform::flushSpool()
     return m_spool.flush();
 }
 
-void Waveform::markSaved()
+void Waveform::savedAs(const QString &path)
 {
+    // Rebuilt on the file just written, the journal names that file as it is now, so a crash
+    // after further takes gives back the file with those takes rather than taking the file
+    // for changed.
+    Result<std::unique_ptr<Waveform>> saved = Waveform::open(path);
+    if (saved.ok() && sameLayout(saved.value()->format(), m_format)
+        && saved.value()->format().encoding() == m_format.encoding()
+        && saved.value()->frames() == m_frames) {
+        Waveform &file = *saved.value();
+        m_file = std::move(file.m_file);
+        m_filePath = file.m_filePath;
+        m_fileSize = file.m_fileSize;
+        m_fileModifiedMs = file.m_fileModifiedMs;
+        m_fileDataOffset = file.m_fileDataOffset;
+        m_pieces = std::move(file.m_pieces);
+    } else {
+        qCInfo(lcMedia) << "the saved file" << path << "is not read back as the recording";
+    }
     m_saved = true;
     writeJournal();
 }

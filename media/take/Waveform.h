@@ -68,13 +68,18 @@ public:
 
     // Puts the captured audio written so far on the disk itself.
     Result<> flushSpool();
-    // Records in the journal that the recording is saved as it stands.
-    void markSaved();
+    // Counts the changes to the recording, so that a save can tell whether what it wrote is
+    // still the recording once it is done.
+    quint64 changes() const { return m_changes; }
+    // The recording, unchanged since, has been saved to path: from now on it is that file,
+    // when the file reads back as the same frames, and the journal says so.
+    void savedAs(const QString &path);
     // The user dropped the recording: its spool and journal go.
     void discard();
 
     // Where spools go; the program's state folder unless a test or benchmark says otherwise.
     void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
+    QString spoolFolder() const;
 
 private:
     Result<qint64> readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames);
@@ -91,6 +96,7 @@ private:
     QString m_spoolFolder;
     QDateTime m_started; // when the first take began
     bool m_saved = false;
+    quint64 m_changes = 0;
     std::vector<WavePiece> m_pieces;
     qint64 m_frames = 0;
     qint64 m_insertPiece = -1;      // index of the piece growing with the recording, or -1

@@ -23,8 +23,10 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -162,6 +164,8 @@ private slots:
     void record_keepsWhatWasCaptured_whenDiskFillsUp();
     void save_keepsOldFile_whenDiskIsFull_data();
     void save_keepsOldFile_whenDiskIsFull();
+    void refusals_nameTheirFileOnce_data();
+    void refusals_nameTheirFileOnce();
 
 private:
     void addDiskKinds();
@@ -268,9 +272,8 @@ void tst_DiskFull::save_keepsOldFile_whenDiskIsFull()
         w.answerDialog(target);
         QVERIFY(w.click(w.ui().cmdSave));
         QCOMPARE(w.fakes.messageBox.shown.size(), 1);
-        const QString message = w.fakes.messageBox.shown.first().prompt;
-        QVERIFY2(message.contains(target) && message.contains(MediaTexts::systemError(ENOSPC)),
-                 qPrintable(message));
+        QCOMPARE(w.fakes.messageBox.shown.first().prompt,
+                 QStringLiteral("无法保存文件“%1”：磁盘已满。").arg(target));
         QCOMPARE(w.recorder().IsModified, FlagTrue);
         QCOMPARE(w.ui().LblFile->text(), fileLine);
         QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
@@ -286,6 +289,61 @@ void tst_DiskFull::save_keepsOldFile_whenDiskIsFull()
     QVERIFY(WavFixture::read(fresh).ints == widened(sent));
     QVERIFY(w.click(w.ui().cmdNew));
     QCOMPARE(entries(dir.filePath(QStringLiteral("state/tapewren"))), QStringList());
+}
+
+void tst_DiskFull::refusals_nameTheirFileOnce_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("file"); // in a folder of its own
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("save into a read-only folder") << "cmdSave"
+                                                  << "只读/a.wav"
+                                                  << "无法保存文件“%1”：没有访问权限。";
+    QTest::newRow("open a file without read permission") << "cmdOpen"
+                                                         << "私人/a.wav"
+                                                         << "无法打开文件“%1”：没有访问权限。";
+    QTest::newRow("open a file that is no sound") << "cmdOpen"
+                                                  << "文字/a.wav"
+                                                  << "无法打开文件“%1”：不是有效的 WAV 文件。";
+}
+
+void tst_DiskFull::refusals_nameTheirFileOnce()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, file);
+    QFETCH(QString, sentence);
+    QTemporaryDir dir;
+    const auto restore = stateIn(dir.filePath(QStringLiteral("state")));
+    QVERIFY(QFile::setPermissions(dir.path(), QFile::permissions(dir.path()) | QFile::ExeOther));
+    const QString target = dir.filePath(file);
+    for (const char16_t *folder : {u"只读", u"私人", u"文字"})
+        QVERIFY(QDir(dir.path()).mkdir(QString::fromUtf16(folder)));
+    QVERIFY(WavFixture::write(dir.filePath(QStringLiteral("私人/a.wav")),
+                              WavFixture::signal(SF_FORMAT_WAV | SF_FORMAT_PCM_16, 8000, 1, 80)));
+    QVERIFY(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("私人/a.wav"))).constData(), 0)
+            == 0);
+    QFile text(dir.filePath(QStringLiteral("文字/a.wav")));
+    QVERIFY(text.open(QIODevice::WriteOnly) && text.write("just some text\n") > 0);
+    text.close();
+    QVERIFY(::chmod(QFile::encodeName(dir.filePath(QStringLiteral("只读"))).constData(), 0555)
+            == 0);
+
+    WaveWindow w;
+    // root reads and writes whatever the permissions say: do the file work as another user
+    const bool asRoot = ::geteuid() == 0;
+    if (asRoot) {
+        ::setfsgid(65534);
+        ::setfsuid(65534);
+    }
+    w.answerDialog(target);
+    QVERIFY(w.click(w.frmMain->findChild<QPushButton *>(button)));
+    if (asRoot) {
+        ::setfsuid(0);
+        ::setfsgid(0);
+    }
+    QCOMPARE(w.fakes.messageBox.shown.size(), 1);
+    QCOMPARE(w.fakes.messageBox.shown.first().prompt, sentence.arg(target));
+    QCOMPARE(w.buttons(), QStringLiteral("1 1 1 0 1"));
 }
 
 QTEST_MAIN(tst_DiskFull)

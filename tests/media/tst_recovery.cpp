@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -77,6 +78,7 @@ private slots:
     void recover_putsTheTakeBackIntoTheOpenedFile_data();
     void recover_putsTheTakeBackIntoTheOpenedFile();
     void recover_givesTheRecordedAudioAlone_whenTheFileChanged();
+    void recover_givesTheSavedFileAndTheNewTake_afterSavingOverTheOpenedFile();
     void leftoverTakes_areNewestFirst_andEachAnswerIsKept();
     void leftoverTakes_leaveUnreadableSpoolsAlone();
     void leftoverTakes_dropSavedRecordings();
@@ -107,6 +109,11 @@ void tst_Recovery::spool_isASoundFileOfTheTake_whileRecording()
         for (qsizetype i = 0; i < block.size(); ++i)
             block[i] = char(i * part);
         c.input->push(block, 1001);
+        // owner-only, like the journal that says what it is made of
+        const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                   | QFileDevice::ReadUser | QFileDevice::WriteUser;
+        for (const QString &name : QDir(path("spool")).entryList(QDir::Files))
+            QCOMPARE(QFileInfo(path("spool/" + name)).permissions(), ownerOnly);
         // the header is brought up to date at the first write after a second
         QTest::qWait(1050);
         const QByteArray frame = block.left(4);
@@ -244,6 +251,50 @@ void tst_Recovery::recover_givesTheRecordedAudioAlone_whenTheFileChanged()
     const WavFixture::Samples saved = WavFixture::read(path("recovered.wav"));
     QCOMPARE(saved.sampleRate, 48000);
     QVERIFY(saved.ints == std::vector<int>(take.begin(), take.end()));
+}
+
+void tst_Recovery::recover_givesTheSavedFileAndTheNewTake_afterSavingOverTheOpenedFile()
+{
+    const int format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    QVERIFY(WavFixture::write(path("a.wav"), WavFixture::signal(format, 48000, 2, 6000)));
+    const WavFixture::Samples original = WavFixture::read(path("a.wav"));
+    const std::vector<qint32> first = take24(400, 2);
+    const std::vector<qint32> second = take24(300, 2);
+    {
+        Control c(path("spool"));
+        c.media->setFileName(path("a.wav"));
+        c.media->setCommand("open");
+        c.media->setCommand("record");
+        c.input->push(bytesOf(first));
+        c.media->setCommand("stop");
+        c.media->setFileName(path("a.wav"));
+        QCOMPARE(c.media->setCommand("save").reason(), QString());
+        // the second take goes at the end, where playback leaves the position
+        c.media->setCommand("play");
+        while (c.output->isRunning())
+            c.output->pull(8000 * 8);
+        c.media->setCommand("record");
+        c.input->push(bytesOf(second));
+        QVERIFY(copyFolder(path("spool"), path("left")));
+    }
+
+    Control next(path("left"));
+    const QList<LeftoverTake> takes = next.media->leftoverTakes();
+    QCOMPARE(takes.size(), 1);
+    QVERIFY(!takes.first().fileChanged);
+    QVERIFY(next.media->recoverTake(takes.first().id).ok());
+    next.media->setFileName(path("recovered.wav"));
+    QCOMPARE(next.media->setCommand("save").reason(), QString());
+
+    WavFixture::Samples expected = original;
+    expected.ints.assign(first.begin(), first.end());
+    WavFixture::append(expected, original);
+    WavFixture::Samples last = original;
+    last.ints.assign(second.begin(), second.end());
+    WavFixture::append(expected, last);
+    const WavFixture::Samples saved = WavFixture::read(path("recovered.wav"));
+    QCOMPARE(saved.frames(), qint64(400 + 6000 + 300));
+    QVERIFY(saved.ints == expected.ints);
 }
 
 void tst_Recovery::leftoverTakes_areNewestFirst_andEachAnswerIsKept()

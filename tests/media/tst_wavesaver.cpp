@@ -4,6 +4,7 @@
 
 #include "media/MediaTexts.h"
 #include "media/WaveMediaControl.h"
+#include "media/files/PendingSave.h"
 #include "media/files/WaveFileHeader.h"
 #include "media/files/WaveSaver.h"
 #include "media/take/Waveform.h"
@@ -18,6 +19,9 @@
 #include <QtEndian>
 
 #include <sndfile.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 // The save that copies bytes as they lie against the one that goes through libsndfile: the same
 // samples in the same container, whichever of them runs; and a save that is cancelled.
@@ -70,6 +74,7 @@ private slots:
     void copy_holdsWhatLibsndfileWrites_pastFourGiB();
     void cancel_leavesTheOldFileAndNothingElse();
     void cancel_stopsASaveThatIsRunning();
+    void leftovers_ofACrashedSave_goAtTheNextStart();
 
 private:
     QString path(const QString &name) const { return m_dir->filePath(name); }
@@ -272,6 +277,29 @@ void tst_WaveSaver::cancel_stopsASaveThatIsRunning()
     QVERIFY(progress.first().at(0).toLongLong() < progress.first().at(1).toLongLong());
     QVERIFY(!QFile::exists(path("copy.wav")));
     QCOMPARE(folder(), QStringList{"big.wav"});
+}
+
+void tst_WaveSaver::leftovers_ofACrashedSave_goAtTheNextStart()
+{
+    const QString stateFolder = path("state");
+    const Result<PendingSave> running = PendingSave::begin(path("kept.wav"), stateFolder);
+    QVERIFY(running.ok());
+    // another copy of the program dies in the middle of its save
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const Result<PendingSave> killed = PendingSave::begin(path("lost.wav"), stateFolder);
+        ::_exit(killed.ok() ? 0 : 1);
+    }
+    int status = 0;
+    QCOMPARE(::waitpid(child, &status, 0), child);
+    QVERIFY(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    QCOMPARE(folder().size(), 2);
+
+    PendingSave::removeLeftovers(stateFolder);
+    // the running save keeps its file and its note; nothing is left of the dead one
+    QCOMPARE(folder().size(), 1);
+    QVERIFY(folder().first().startsWith(QStringLiteral(".kept.wav.tapewren-")));
+    QCOMPARE(QDir(stateFolder).entryList(QDir::Files).size(), 1);
 }
 
 QTEST_GUILESS_MAIN(tst_WaveSaver)

@@ -80,6 +80,8 @@ private slots:
     void messageBox_returnsButtonPressed();
 
     void progress_showsAfterHalfASecond_blocksTheWindow_andCancels();
+    void progress_letsABoxBeAnswered_data();
+    void progress_letsABoxBeAnswered();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -430,7 +432,7 @@ void DialogsTest::progress_showsAfterHalfASecond_blocksTheWindow_andCancels()
     progress.setParentWidget(&window);
     int cancels = 0;
 
-    progress.begin(QStringLiteral("正在保存录音……"), [&cancels] { ++cancels; });
+    progress.begin(QStringLiteral("正在保存录音..."), [&cancels] { ++cancels; });
     progress.setProgress(370, 1000);
     // a short task shows nothing, and the window takes no clicks meanwhile
     QTest::qWait(300);
@@ -438,7 +440,7 @@ void DialogsTest::progress_showsAfterHalfASecond_blocksTheWindow_andCancels()
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(clicks, 0);
     QTRY_VERIFY(progress.dialog()->isVisible());
-    QCOMPARE(progress.dialog()->labelText(), QStringLiteral("正在保存录音……"));
+    QCOMPARE(progress.dialog()->labelText(), QStringLiteral("正在保存录音..."));
     const auto *bar = progress.dialog()->findChild<QProgressBar *>();
     QVERIFY(bar);
     QCOMPARE(bar->text(), QStringLiteral("已完成 37%"));
@@ -447,11 +449,61 @@ void DialogsTest::progress_showsAfterHalfASecond_blocksTheWindow_andCancels()
     QCOMPARE(cancel->text(), QStringLiteral("取消"));
     QTest::mouseClick(cancel, Qt::LeftButton);
     QCOMPARE(cancels, 1);
+    // the window answers at once, while the task is still winding down
+    QVERIFY(!progress.dialog()->isVisible());
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(clicks, 1);
 
     progress.end();
     QVERIFY(!progress.dialog());
     QTest::mouseClick(button, Qt::LeftButton);
-    QCOMPARE(clicks, 1);
+    QCOMPARE(clicks, 2);
+}
+
+void DialogsTest::progress_letsABoxBeAnswered_data()
+{
+    QTest::addColumn<int>("afterMs"); // when the box comes up: before or after the dialog shows
+    QTest::addColumn<QString>("action");
+    QTest::newRow("Enter, before the dialog") << 0 << "Enter";
+    QTest::newRow("Esc, before the dialog") << 0 << "Esc";
+    QTest::newRow("OK, over the dialog") << 700 << "OK";
+}
+
+void DialogsTest::progress_letsABoxBeAnswered()
+{
+    QFETCH(int, afterMs);
+    QFETCH(QString, action);
+    QWidget window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QtProgressDialog progress;
+    progress.setParentWidget(&window);
+    QtMessageBox messageBox;
+    messageBox.setParentWidget(&window);
+    progress.begin(QStringLiteral("正在保存录音..."), [] {});
+    QTest::qWait(afterMs);
+
+    whenShown<QMessageBox>([action](QMessageBox *box) {
+        if (action == QLatin1String("OK"))
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        else
+            QTest::keyClick(box, action == QLatin1String("Esc") ? Qt::Key_Escape : Qt::Key_Return);
+    });
+    // a box that the user cannot answer is closed by the test itself, and counts against it
+    bool stuck = false;
+    QTimer::singleShot(3000, [&stuck] {
+        for (QWidget *window : QApplication::topLevelWidgets()) {
+            if (auto *box = qobject_cast<QMessageBox *>(window); box && box->isVisible()) {
+                stuck = true;
+                box->done(0);
+            }
+        }
+    });
+    messageBox.show(QStringLiteral("录音已中断：磁盘已满。已保留 0分3秒 的录音，可以播放或保存。"),
+                    MessageBox::OkOnly + MessageBox::Exclamation,
+                    QStringLiteral("Tapewren音频录音机"));
+    QVERIFY(!stuck);
+    progress.end();
 }
 
 QTEST_MAIN(DialogsTest)
