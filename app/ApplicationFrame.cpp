@@ -118,11 +118,14 @@ void ApplicationFrame::Terminate()
 {
     // "stop" ends a take the way Stop does: the spool and its journal are complete on disk.
     Skip::statement([&] { m_MMCRecord.setCommand(QStringLiteral("stop")); });
+    Skip::statement([&] { m_MMCRecord.finishWriting(); });
     m_services.programEnd.end();
 }
 
 void ApplicationFrame::endProgram()
 {
     Skip::statement([&] { m_MMCRecord.setCommand(QStringLiteral("close")); });
+    // the spool goes off the disk before the program does
+    Skip::statement([&] { m_MMCRecord.finishWriting(); });
     m_services.programEnd.end();
 }

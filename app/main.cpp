@@ -1,6 +1,7 @@
 #include "app/FrmMain.h"
 #include "core/Version.h"
 #include "media/WaveMediaControl.h"
+#include "media/server/PulseConnection.h"
 #include "media/server/PulseWaveDevice.h"
 #include "platform/RealPlatform.h"
 #include "platform/TerminationSignals.h"
@@ -43,9 +44,10 @@ int main(int argc, char *argv[])
     QTranslator translator;
     loadQtTranslation(app, translator);
 
-    WaveMediaControl MMCRecord;
-    PulseWaveDevice waveDevice(MMCRecord);
-    waveDevice.prefetch(); // for the device set-up of the first New, while the window is built
+    // connecting at once: the device set-up of the first New finds the server's answer waiting
+    PulseConnection sound;
+    WaveMediaControl MMCRecord(sound);
+    PulseWaveDevice waveDevice(MMCRecord, sound);
     RealPlatform platform;
     FrmMain frmMain(platform.services(), MMCRecord, waveDevice);
     platform.setParentWidget(&frmMain);

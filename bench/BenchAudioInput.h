@@ -1,9 +1,7 @@
 #pragma once
 
 #include "media/server/AudioInput.h"
-
-#include <QIODevice>
-#include <QPointer>
+#include "media/server/CaptureSink.h"
 
 // A capture back end that lets the benchmark push audio through the capture path as fast as it
 // can write it.
@@ -15,7 +13,7 @@ public:
     using AudioInput::AudioInput;
 
     void setSource(const QByteArray &) override {}
-    Result<> start(const AudioFormat &, QIODevice *sink) override
+    Result<> start(const AudioFormat &, CaptureSink *sink) override
     {
         m_sink = sink;
         return {};
@@ -25,9 +23,9 @@ public:
     void push(const char *data, qint64 bytes)
     {
         if (m_sink)
-            m_sink->write(data, bytes);
+            m_sink->captured(data, bytes);
     }
 
 private:
-    QPointer<QIODevice> m_sink;
+    CaptureSink *m_sink = nullptr;
 };

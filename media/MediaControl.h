@@ -51,6 +51,12 @@ public:
     // The source "record" and the sink "play" use from now on, named as the sound server names
     // them (Qt lists no monitor of an output as an input); empty means the default.
     virtual void selectDevices(const QByteArray &inputSource, const QByteArray &outputSink) = 0;
+    // Whether anyone can see the input's level: without, capture takes large pieces and wakes
+    // the program least, and no InputLevel is signalled.
+    virtual void setLevelWanted(bool wanted) { Q_UNUSED(wanted); }
+    // Puts everything of the recording on the disk (a take under way ends as at "stop"), for a
+    // program about to end.
+    virtual void finishWriting() {}
 
     // The recordings earlier runs left unsaved, newest first. They are held for this run until
     // recovered, discarded, or let go with keepLeftoverTakes().
@@ -72,7 +78,8 @@ public:
 
 signals:
     void StatusUpdate();
-    // A recording or playback ended by itself (disk full, sound server gone, device lost).
+    // A recording or playback ended by itself (disk full, sound server gone, device lost), or
+    // the take that just ended could not be put on the disk whole.
     void brokeOff(const QString &reason);
     // While a "save" runs (the program's events go on meanwhile): frames written of the total.
     void SaveProgress(qint64 written, qint64 total);
@@ -81,4 +88,7 @@ signals:
     // While recording, about ten times a second: the loudest sample since the last one, in
     // dBFS, and whether one reached full scale.
     void InputLevel(double peakDb, bool clipped);
+    // While recording: sound that never arrived in this take so far, in milliseconds; silence
+    // stands in for it, so the take lasts as long as it ran.
+    void SoundLost(qint64 lostMs);
 };

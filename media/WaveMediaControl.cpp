@@ -8,8 +8,11 @@
 #include "media/server/AudioInput.h"
 #include "media/server/AudioOutput.h"
 #include "media/server/PulseCapture.h"
+#include "media/server/PulseConnection.h"
 #include "media/server/PulsePlayback.h"
+#include "media/take/SpoolFile.h"
 #include "media/take/Waveform.h"
+#include "platform/FileSystem.h"
 #include "platform/StateFolder.h"
 
 #include <QEventLoop>
@@ -28,22 +31,42 @@ constexpr int saveProgressInterval = 50; // ms
 } // namespace
 
 WaveMediaControl::WaveMediaControl(QObject *parent)
-    : WaveMediaControl(std::make_unique<PulseCapture>(), std::make_unique<PulsePlayback>(), parent)
+    : WaveMediaControl(std::make_unique<PulseConnection>(), parent)
+{}
+
+WaveMediaControl::WaveMediaControl(std::unique_ptr<PulseConnection> ownPulse, QObject *parent)
+    : WaveMediaControl(std::make_unique<PulseCapture>(*ownPulse),
+                       std::make_unique<PulsePlayback>(*ownPulse),
+                       parent)
+{
+    m_ownPulse = std::move(ownPulse); // declared first, so it goes after the streams
+}
+
+WaveMediaControl::WaveMediaControl(PulseConnection &pulse, QObject *parent)
+    : WaveMediaControl(std::make_unique<PulseCapture>(pulse),
+                       std::make_unique<PulsePlayback>(pulse),
+                       parent)
 {}
 
 WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
                                    std::unique_ptr<AudioOutput> output,
                                    QObject *parent)
     : MediaControl(parent)
+    , m_fs(&FileSystem::system())
     , m_input(std::move(input))
     , m_output(std::move(output))
+    , m_writer(m_storage)
     , m_playback(*m_output)
 {
     m_statusTimer.setInterval(UpdateInterval());
     connect(&m_statusTimer, &QTimer::timeout, this, &MediaControl::StatusUpdate);
     connect(m_input.get(), &AudioInput::failed, this, &WaveMediaControl::onCaptureFailed);
-    connect(&m_capture, &SpoolWriter::failed, this, &WaveMediaControl::onCaptureFailed);
-    connect(&m_capture, &SpoolWriter::levelMeasured, this, &MediaControl::InputLevel);
+    connect(&m_writer, &SpoolWriter::failed, this, &WaveMediaControl::onStorageFailed);
+    connect(&m_writer, &SpoolWriter::levelMeasured, this, &MediaControl::InputLevel);
+    connect(&m_writer, &SpoolWriter::soundLost, this, [this](qint64 frames) {
+        if (m_waveform)
+            emit SoundLost(m_waveform->format().framesToMs(frames));
+    });
     connect(&m_playback, &Playback::finished, this, &WaveMediaControl::onPlaybackFinished);
     connect(&m_playback, &Playback::failed, this, &WaveMediaControl::onPlaybackFailed);
 }
@@ -97,8 +120,8 @@ qint32 WaveMediaControl::Length() const
 
 qint64 WaveMediaControl::positionFrames() const
 {
-    if (m_capture.isCapturing())
-        return m_capture.position();
+    if (m_writer.isWriting())
+        return m_insertAt + m_waveform->insertedFrames();
     if (m_playback.isPlaying())
         return m_playback.position();
     return m_position;
@@ -131,6 +154,18 @@ void WaveMediaControl::selectDevices(const QByteArray &inputSource, const QByteA
 {
     m_input->setSource(inputSource);
     m_output->setSink(outputSink);
+}
+
+void WaveMediaControl::setLevelWanted(bool wanted)
+{
+    m_writer.setMetering(wanted);
+    m_input->setLargePieces(!wanted);
+}
+
+void WaveMediaControl::finishWriting()
+{
+    stopActivity();
+    m_storage.waitIdle();
 }
 
 Result<> WaveMediaControl::close()
@@ -169,6 +204,11 @@ void WaveMediaControl::replaceWaveform(std::unique_ptr<Waveform> waveform)
         m_waveform->discard();
     m_waveform = std::move(waveform);
     m_waveform->setSpoolFolder(spoolFolder());
+    m_waveform->setStorage(&m_storage, m_fs);
+    m_waveform->onStorageFailure([this](const QString &reason) {
+        QMetaObject::invokeMethod(
+                this, [this, reason] { onStorageFailed(reason); }, Qt::QueuedConnection);
+    });
     m_position = 0;
     m_lastDeviceId = qint16(m_lastDeviceId % std::numeric_limits<qint16>::max() + 1);
     m_deviceId = m_lastDeviceId;
@@ -184,14 +224,17 @@ Result<> WaveMediaControl::record()
 {
     if (!m_waveform)
         return Failure(MediaTexts::noDeviceOpen());
-    if (m_capture.isCapturing())
+    if (m_writer.isWriting())
         return {};
     stopActivity();
-    if (Result<> begun = m_capture.begin(*m_waveform, m_position); !begun.ok())
+    if (Result<> begun = m_waveform->beginInsert(m_position); !begun.ok())
         return begun;
-    Result<> started = m_input->start(m_waveform->format().audioFormat(), &m_capture);
+    m_insertAt = std::min(m_position, m_waveform->frames());
+    m_storageTold = false;
+    m_writer.begin(m_waveform->spool(), m_waveform->format());
+    Result<> started = m_input->start(m_waveform->format().audioFormat(), &m_writer);
     if (!started.ok()) {
-        m_capture.end();
+        m_waveform->endInsert(m_writer.end());
         return started;
     }
     emit RecordingChanged(true);
@@ -279,10 +322,11 @@ void WaveMediaControl::cancelSave()
 
 void WaveMediaControl::stopActivity()
 {
-    if (m_capture.isCapturing()) {
+    if (m_writer.isWriting()) {
         m_input->stop();
-        m_position = m_capture.position();
-        m_capture.end();
+        const qint64 frames = m_writer.end();
+        m_waveform->endInsert(frames);
+        m_position = m_insertAt + frames;
         emit RecordingChanged(false);
     }
     if (m_playback.isPlaying()) {
@@ -294,7 +338,7 @@ void WaveMediaControl::stopActivity()
 QList<LeftoverTake> WaveMediaControl::leftoverTakes()
 {
     PendingSave::removeLeftovers(spoolFolder());
-    m_orphans = OrphanTake::findIn(spoolFolder());
+    m_orphans = OrphanTake::findIn(spoolFolder(), *m_fs);
     QList<LeftoverTake> takes;
     for (const OrphanTake &orphan : m_orphans) {
         takes.append({orphan.spoolPath(),
@@ -339,10 +383,26 @@ void WaveMediaControl::keepLeftoverTakes()
 
 void WaveMediaControl::onCaptureFailed(const QString &reason)
 {
-    if (!m_capture.isCapturing())
+    if (!m_writer.isWriting())
         return;
     stopActivity();
     m_brokenOff = reason;
+    emit brokeOff(reason);
+}
+
+void WaveMediaControl::onStorageFailed(const QString &reason)
+{
+    // once a take: the writer and the journal may both fail on the same disk
+    if (m_storageTold || !m_waveform)
+        return;
+    m_storageTold = true;
+    const bool recording = m_writer.isWriting();
+    stopActivity();
+    // only what the disk itself holds is kept, and said to be kept
+    m_waveform->keepOnlyDurableSound();
+    m_position = std::min(m_position, m_waveform->frames());
+    if (recording)
+        m_brokenOff = reason;
     emit brokeOff(reason);
 }
 

@@ -199,10 +199,11 @@ void RecorderController::MMCRecord_StatusUpdate()
 void RecorderController::MMCRecord_BrokeOff(const QString &reason)
 {
     const QString status = m_c.Lblread->text();
-    const bool recording = status.startsWith(RecordStartPrefix);
-    if (!recording && status != PlayingText)
-        return;
-    Skip::statement([&] { StopRecording(); });
+    const bool playing = status == PlayingText;
+    // Stopped already, a take can still turn out short: its last second did not reach the disk.
+    const bool recording = !playing;
+    if (status.startsWith(RecordStartPrefix) || playing)
+        Skip::statement([&] { StopRecording(); });
     if (recording) {
         Skip::statement([&] {
             const qint64 kept = m_c.MMCRecord->Length() / 1000;

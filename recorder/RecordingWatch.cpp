@@ -3,13 +3,16 @@
 #include "media/MediaControl.h"
 #include "platform/SleepInhibitor.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QProgressBar>
 #include <QTimer>
+#include <QWidget>
 
 namespace {
 
 const QString InhibitReason = QStringLiteral("正在录音");
+const QString SoundLostText = QStringLiteral("丢失了 %1 秒声音，已用静音补齐");
 
 } // namespace
 
@@ -17,6 +20,8 @@ RecordingWatch::RecordingWatch(const Controls &controls,
                                MediaControl &MMCRecord,
                                SleepInhibitor &inhibitor)
     : m_c(controls)
+    , m_MMCRecord(MMCRecord)
+    , m_noSignalText(controls.lblNoSignal->text())
     , m_inhibitor(inhibitor)
 {
     connect(&MMCRecord, &MediaControl::RecordingChanged, this, [this](bool recording) {
@@ -26,7 +31,30 @@ RecordingWatch::RecordingWatch(const Controls &controls,
             end();
     });
     connect(&MMCRecord, &MediaControl::InputLevel, this, &RecordingWatch::onLevel);
+    connect(&MMCRecord, &MediaControl::SoundLost, this, &RecordingWatch::onSoundLost);
     connect(m_c.TimerBar, &QTimer::timeout, this, &RecordingWatch::onClockTick);
+    m_c.meter->window()->installEventFilter(this);
+}
+
+bool RecordingWatch::eventFilter(QObject *watched, QEvent *event)
+{
+    const QWidget *window = m_c.meter->window();
+    if (watched == window
+        && (event->type() == QEvent::Show || event->type() == QEvent::Hide
+            || event->type() == QEvent::WindowStateChange))
+        levelsWanted(window->isVisible() && !window->isMinimized());
+    return false;
+}
+
+void RecordingWatch::levelsWanted(bool wanted)
+{
+    if (wanted == m_levelsWanted)
+        return;
+    m_levelsWanted = wanted;
+    m_MMCRecord.setLevelWanted(wanted);
+    // no readings came while nobody looked: silence is measured from now
+    if (wanted)
+        m_monitor.start(m_clock.elapsed());
 }
 
 void RecordingWatch::begin()
@@ -35,6 +63,8 @@ void RecordingWatch::begin()
     m_monitor.start(0);
     m_running = true;
     m_clockShown = false;
+    m_lostMs = 0;
+    m_c.lblNoSignal->hide();
     m_inhibitor.inhibit(InhibitReason);
 }
 
@@ -43,8 +73,18 @@ void RecordingWatch::end()
     m_running = false;
     m_c.meter->hide();
     m_c.clipMark->hide();
-    m_c.lblNoSignal->hide();
+    // what never arrived is told until the next take
+    m_c.lblNoSignal->setVisible(m_lostMs > 0);
     m_inhibitor.release();
+}
+
+void RecordingWatch::onSoundLost(qint64 lostMs)
+{
+    m_lostMs = lostMs;
+    m_c.lblNoSignal->setText(SoundLostText.arg(double(lostMs) / 1000, 0, 'f', 1));
+    m_c.lblNoSignal->show();
+    m_c.meter->hide();
+    m_c.clipMark->hide();
 }
 
 void RecordingWatch::onLevel(double peakDb, bool clipped)
@@ -66,9 +106,14 @@ void RecordingWatch::onClockTick()
 
 void RecordingWatch::show(const LevelMonitor::Shown &shown)
 {
+    // lost sound is told in the warning's place for the rest of the take, above all else
+    if (m_lostMs > 0)
+        return;
     // setValue repaints only when the value changes
     m_c.meter->setValue(shown.meterDb);
     m_c.meter->setVisible(!shown.noSignal);
     m_c.clipMark->setVisible(!shown.noSignal && shown.clip);
+    if (shown.noSignal && m_c.lblNoSignal->text() != m_noSignalText)
+        m_c.lblNoSignal->setText(m_noSignalText);
     m_c.lblNoSignal->setVisible(shown.noSignal);
 }

@@ -4,6 +4,7 @@
 
 #include <QElapsedTimer>
 #include <QObject>
+#include <QString>
 
 class MediaControl;
 class QLabel;
@@ -12,8 +13,10 @@ class QTimer;
 class SleepInhibitor;
 
 // What the window shows and asks of the desktop while the media control records: the input's
-// level, a warning when no sound arrives, and no sleep. The display moves with the recording
-// clock's ticks, from the first one on (until then the file line holds the file's name).
+// level, a warning when no sound arrives, how much sound never arrived (until the next take),
+// and no sleep. The display moves with the recording clock's ticks, from the first one on
+// (until then the file line holds the file's name). Levels are asked for only while the window
+// can be seen.
 class RecordingWatch : public QObject
 {
     Q_OBJECT
@@ -29,17 +32,27 @@ public:
 
     RecordingWatch(const Controls &controls, MediaControl &MMCRecord, SleepInhibitor &inhibitor);
 
+protected:
+    // The window shown, hidden or minimised.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void begin();
     void end();
     void onLevel(double peakDb, bool clipped);
+    void onSoundLost(qint64 lostMs);
     void onClockTick();
     void show(const LevelMonitor::Shown &shown);
+    void levelsWanted(bool wanted);
 
     Controls m_c;
+    MediaControl &m_MMCRecord;
+    const QString m_noSignalText; // the warning's own words, as the window has them
     SleepInhibitor &m_inhibitor;
     LevelMonitor m_monitor;
     QElapsedTimer m_clock;
     bool m_running = false;
     bool m_clockShown = false; // the clock's text has replaced the file line's name
+    bool m_levelsWanted = true;
+    qint64 m_lostMs = 0; // in the take under way or the last one
 };

@@ -2,6 +2,7 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,10 +30,16 @@ bool looksLikeOurTemp(const QString &path)
 
 } // namespace
 
-Result<PendingSave> PendingSave::begin(const QString &target, const QString &stateFolder)
+PendingSave::PendingSave(FileSystem &fileSystem)
+    : m_fs(&fileSystem)
+{}
+
+Result<PendingSave> PendingSave::begin(const QString &target,
+                                       const QString &stateFolder,
+                                       FileSystem &fileSystem)
 {
     const QFileInfo info(target);
-    PendingSave save;
+    PendingSave save(fileSystem);
     save.m_target = QFile::encodeName(info.absoluteFilePath());
     save.m_temp = QFile::encodeName(info.absolutePath() + QStringLiteral(u"/.") + info.fileName()
                                     + tempSuffix + QStringLiteral("XXXXXX"));
@@ -62,7 +69,8 @@ Result<PendingSave> PendingSave::begin(const QString &target, const QString &sta
 }
 
 PendingSave::PendingSave(PendingSave &&other) noexcept
-    : m_fd(std::move(other.m_fd))
+    : m_fs(other.m_fs)
+    , m_fd(std::move(other.m_fd))
     , m_temp(std::exchange(other.m_temp, {}))
     , m_target(std::exchange(other.m_target, {}))
     , m_note(std::exchange(other.m_note, {}))
@@ -86,23 +94,20 @@ void PendingSave::discard()
 
 Result<> PendingSave::flush()
 {
-    if (::fsync(m_fd.get()) != 0)
+    if (!m_fs->fsync(m_fd.get()))
         return MediaTexts::systemFailure(errno);
     return {};
 }
 
 Result<> PendingSave::commit()
 {
-    if (::rename(m_temp.constData(), m_target.constData()) != 0)
+    if (!m_fs->rename(m_temp, m_target))
         return MediaTexts::systemFailure(errno);
     m_temp.clear(); // it is the target now
     discard();
 
     // make the rename itself durable; the file is whole either way
-    const QByteArray folder = QFile::encodeName(
-            QFileInfo(QFile::decodeName(m_target)).absolutePath());
-    UniqueFd folderFd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folderFd.isValid() || ::fsync(folderFd.get()) != 0)
+    if (!m_fs->syncFolder(QFile::encodeName(QFileInfo(QFile::decodeName(m_target)).absolutePath())))
         qCWarning(lcMedia) << "could not flush the folder of" << m_target << ":"
                            << MediaTexts::systemError(errno);
     return {};
@@ -118,8 +123,8 @@ void PendingSave::removeLeftovers(const QString &stateFolder)
         const QString temp = QFile::decodeName(note.read(4096));
         note.close();
         if (looksLikeOurTemp(temp)) {
-            UniqueFd fd(::open(QFile::encodeName(temp).constData(),
-                               O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+            UniqueFd fd(
+                    ::open(QFile::encodeName(temp).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
             if (fd.isValid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
                 continue; // a running copy is saving into it
             if (fd.isValid()) {

@@ -6,6 +6,8 @@
 #include <QByteArray>
 #include <QString>
 
+class FileSystem;
+
 // The temporary file a save writes before it is renamed over its target: hidden beside the
 // target (".<name>.tapewren-XXXXXX"), locked while this object lives, and noted in the state
 // folder, so that one a crash leaves behind is found and removed at the next start. Unless it
@@ -14,7 +16,9 @@ class PendingSave
 {
 public:
     // A new temporary file for target, noted in stateFolder.
-    static Result<PendingSave> begin(const QString &target, const QString &stateFolder);
+    static Result<PendingSave> begin(const QString &target,
+                                     const QString &stateFolder,
+                                     FileSystem &fileSystem);
     // Removes what saves of earlier runs left behind, as far as no running copy holds it.
     static void removeLeftovers(const QString &stateFolder);
 
@@ -29,9 +33,10 @@ public:
     Result<> commit();
 
 private:
-    PendingSave() = default;
+    explicit PendingSave(FileSystem &fileSystem);
     void discard();
 
+    FileSystem *m_fs;
     UniqueFd m_fd;
     QByteArray m_temp;   // the file's path
     QByteArray m_target; // what it becomes

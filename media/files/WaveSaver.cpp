@@ -6,7 +6,7 @@
 #include "media/files/SndFile.h"
 #include "media/files/WaveFileHeader.h"
 #include "media/take/Waveform.h"
-#include "platform/PositionedWrite.h"
+#include "platform/FileSystem.h"
 #include "platform/UniqueFd.h"
 
 #include <QFile>
@@ -85,15 +85,15 @@ void advance(WaveSaver::Progress *progress, qint64 frames)
 
 // Copies bytes from one file to another, in the kernel where it can; with read and write
 // where it cannot (another file system in between, an old kernel).
-bool copyRange(int from, qint64 fromOffset, int to, qint64 toOffset, qint64 bytes)
+bool copyRange(FileSystem &fs, int from, qint64 fromOffset, int to, qint64 toOffset, qint64 bytes)
 {
     bool kernel = true;
     std::vector<char> buffer;
     while (bytes > 0) {
         if (kernel) {
-            loff_t in = fromOffset;
-            loff_t out = toOffset;
-            const ssize_t n = ::copy_file_range(from, &in, to, &out, size_t(bytes), 0);
+            off_t in = fromOffset;
+            off_t out = toOffset;
+            const ssize_t n = fs.copyFileRange(from, &in, to, &out, size_t(bytes));
             if (n > 0) {
                 fromOffset += n;
                 toOffset += n;
@@ -121,7 +121,7 @@ bool copyRange(int from, qint64 fromOffset, int to, qint64 toOffset, qint64 byte
                 errno = EIO;
             return false;
         }
-        if (!pwriteAll(to, buffer.data(), got, toOffset))
+        if (!fs.writeAll(to, buffer.data(), got, toOffset))
             return false;
         fromOffset += got;
         toOffset += got;
@@ -149,8 +149,9 @@ Result<> writeCopy(Waveform &waveform,
                    const WaveFormat &fileFormat,
                    WaveSaver::Progress *progress)
 {
+    FileSystem &fs = waveform.fileSystem();
     const QByteArray header = WaveFileHeader::make(fileFormat, waveform.frames());
-    if (!pwriteAll(fd, header.constData(), header.size(), 0))
+    if (!fs.writeAll(fd, header.constData(), header.size(), 0))
         return writeFailure(errno, {});
     const qint64 frameBytes = WaveFileHeader::sampleBytes(fileFormat.encoding())
                               * fileFormat.channels();
@@ -162,7 +163,8 @@ Result<> writeCopy(Waveform &waveform,
             if (wantsToStop(progress))
                 return cancelled();
             const qint64 frames = std::min(framesAtATime, piece.frames - done);
-            if (!copyRange(source.fd,
+            if (!copyRange(fs,
+                           source.fd,
                            source.offset + (piece.start + done) * frameBytes,
                            fd,
                            at,
@@ -174,7 +176,7 @@ Result<> writeCopy(Waveform &waveform,
         }
     }
     // an odd-sized data chunk is followed by a pad byte
-    if (((at - header.size()) & 1) && !pwriteAll(fd, "", 1, at))
+    if (((at - header.size()) & 1) && !fs.writeAll(fd, "", 1, at))
         return writeFailure(errno, {});
     return {};
 }
@@ -230,8 +232,12 @@ Result<> WaveSaver::save(Waveform &waveform, const QString &path, Progress *prog
 
     // Until it is committed, the temporary file goes with `pending` on every way out, the old
     // file at the target staying as it was.
+    // the spool's last frames may still be on their way to the disk
+    if (Result<> settled = waveform.settle(); !settled.ok())
+        return settled;
     Result<PendingSave> pending = PendingSave::begin(target.absoluteFilePath(),
-                                                     waveform.spoolFolder());
+                                                     waveform.spoolFolder(),
+                                                     waveform.fileSystem());
     if (!pending.ok())
         return pending.failure();
     const int fd = pending->fd();

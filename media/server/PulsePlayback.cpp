@@ -3,7 +3,6 @@
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
 #include "media/server/PulseConnection.h"
-
 #include "media/server/SoundSource.h"
 
 #include <pulse/operation.h>
@@ -18,91 +17,82 @@ constexpr pa_usec_t requestUSecs = 1'000'000;
 
 } // namespace
 
-PulsePlayback::PulsePlayback(QObject *parent)
+PulsePlayback::PulsePlayback(PulseConnection &pulse, QObject *parent)
     : AudioOutput(parent)
-    , m_pulse(std::make_unique<PulseConnection>([this] { onContextEnded(); }))
+    , PulseStream(pulse, this)
 {}
 
 PulsePlayback::~PulsePlayback()
 {
-    releaseStream();
+    stop();
 }
 
 Result<> PulsePlayback::start(const AudioFormat &format, SoundSource *source)
 {
     stop();
-    if (!sampleSpecFor(format, &m_spec))
-        return Failure(MediaTexts::formatNotSupported());
-    // Connected only now: a start-up has no need to wait for the server.
-    if (!m_pulse->ready())
-        return Failure(Failure::ServerGone, MediaTexts::noSoundServer());
-
-    ++m_streamNumber;
-    m_breakingOff = false;
-    m_stream = pa_stream_new(m_pulse->get(), "放音", &m_spec, nullptr);
-    if (!m_stream)
-        return Failure(MediaTexts::formatNotSupported());
+    PulseConnection::Lock lock(m_pulse);
     m_source = source;
     m_sourceDry = false;
-    pa_stream_set_state_callback(m_stream, &PulsePlayback::onStreamState, this);
-    pa_stream_set_write_callback(m_stream, &PulsePlayback::onWritable, this);
-    pa_buffer_attr attr;
-    attr.maxlength = uint32_t(-1);
-    attr.tlength = uint32_t(pa_usec_to_bytes(bufferUSecs, &m_spec));
-    attr.prebuf = uint32_t(-1);
-    attr.minreq = uint32_t(pa_usec_to_bytes(requestUSecs, &m_spec));
-    attr.fragsize = uint32_t(-1);
-    // The played time is read from the server's clock, brought up to date after each delivery
-    // (fill) rather than on libpulse's own timer, which would wake the program several times a
-    // second.
-    const auto flags = pa_stream_flags_t(PA_STREAM_DONT_MOVE | PA_STREAM_INTERPOLATE_TIMING);
-    const char *device = m_sinkName.isEmpty() ? nullptr : m_sinkName.constData();
-    const Result<> settled = m_pulse->settle(m_stream,
-                                             pa_stream_connect_playback(m_stream,
-                                                                        device,
-                                                                        &attr,
-                                                                        flags,
-                                                                        nullptr,
-                                                                        nullptr),
-                                             MediaTexts::noOutputDevice());
-    if (!settled.ok())
-        releaseStream();
-    return settled;
+    m_ending = false;
+    const QByteArray sink = m_sinkName;
+    const Result<> opened = open(
+            format,
+            "放音",
+            [this, &sink](pa_stream *stream) {
+                pa_stream_set_write_callback(stream, &PulsePlayback::onWritable, this);
+                pa_buffer_attr attr;
+                attr.maxlength = uint32_t(-1);
+                attr.tlength = uint32_t(pa_usec_to_bytes(bufferUSecs, &m_spec));
+                attr.prebuf = uint32_t(-1);
+                attr.minreq = uint32_t(pa_usec_to_bytes(requestUSecs, &m_spec));
+                attr.fragsize = uint32_t(-1);
+                // The played time is read from the server's clock, brought up to date after
+                // each delivery rather than on libpulse's own timer, which would wake the
+                // program several times a second.
+                const auto flags = pa_stream_flags_t(PA_STREAM_DONT_MOVE
+                                                     | PA_STREAM_INTERPOLATE_TIMING);
+                return pa_stream_connect_playback(stream,
+                                                  sink.isEmpty() ? nullptr : sink.constData(),
+                                                  &attr,
+                                                  flags,
+                                                  nullptr,
+                                                  nullptr);
+            },
+            MediaTexts::noOutputDevice());
+    if (!opened.ok())
+        m_source = nullptr;
+    return opened;
 }
 
 void PulsePlayback::stop()
 {
-    releaseStream();
+    PulseConnection::Lock lock(m_pulse);
+    if (m_drain) {
+        pa_operation_cancel(m_drain);
+        pa_operation_unref(m_drain);
+        m_drain = nullptr;
+    }
+    close();
     m_source = nullptr;
 }
 
 qint64 PulsePlayback::processedUSecs() const
 {
+    PulseConnection::Lock lock(m_pulse);
     pa_usec_t played = 0;
     if (!m_stream || pa_stream_get_time(m_stream, &played) < 0)
         return 0;
     return qint64(played);
 }
 
-void PulsePlayback::releaseStream()
+void PulsePlayback::onWritable(pa_stream *, size_t bytes, void *self)
 {
-    if (!m_stream)
-        return;
-    if (m_drain) {
-        pa_operation_cancel(m_drain);
-        pa_operation_unref(m_drain);
-        m_drain = nullptr;
-    }
-    pa_stream_set_state_callback(m_stream, nullptr, nullptr);
-    pa_stream_set_write_callback(m_stream, nullptr, nullptr);
-    pa_stream_disconnect(m_stream);
-    pa_stream_unref(m_stream);
-    m_stream = nullptr;
+    static_cast<PulsePlayback *>(self)->fill(bytes);
 }
 
 void PulsePlayback::fill(size_t bytes)
 {
-    while (bytes > 0 && m_stream && m_source && !m_sourceDry && !m_breakingOff) {
+    while (bytes > 0 && m_stream && m_source && !m_sourceDry && !m_ending) {
         void *data = nullptr;
         size_t room = bytes;
         if (pa_stream_begin_write(m_stream, &data, &room) < 0 || !data || room == 0)
@@ -111,8 +101,7 @@ void PulsePlayback::fill(size_t bytes)
         if (!got.ok()) {
             pa_stream_cancel_write(m_stream);
             qCInfo(lcMedia).noquote() << "playback ended:" << got.reason();
-            // not from inside libpulse's own call: the listener stops the playback
-            m_breakingOff = true;
+            m_ending = true;
             later([this, reason = got.reason()] { breakOff(reason); });
             return;
         }
@@ -127,14 +116,6 @@ void PulsePlayback::fill(size_t bytes)
     askForTiming();
 }
 
-void PulsePlayback::askForTiming()
-{
-    if (!m_stream)
-        return;
-    if (pa_operation *operation = pa_stream_update_timing_info(m_stream, nullptr, nullptr))
-        pa_operation_unref(operation);
-}
-
 void PulsePlayback::drain()
 {
     m_sourceDry = true;
@@ -145,35 +126,10 @@ void PulsePlayback::drain()
     later([this] { emit idle(); });
 }
 
-void PulsePlayback::breakOff(const QString &reason)
+void PulsePlayback::askForTiming()
 {
-    m_breakingOff = false;
-    if (!m_stream)
-        return;
-    stop();
-    emit failed(reason);
-}
-
-void PulsePlayback::onContextEnded()
-{
-    if (m_stream && !m_breakingOff) {
-        m_breakingOff = true;
-        qCInfo(lcMedia) << "playback ended: the sound server went away";
-        later([this] { breakOff(MediaTexts::serverLost()); });
-    }
-}
-
-void PulsePlayback::onStreamState(pa_stream *stream, void *self)
-{
-    auto *output = static_cast<PulsePlayback *>(self);
-    if (streamEnded(pa_stream_get_state(stream)) && !output->m_breakingOff) {
-        output->m_breakingOff = true;
-        output->later([output] {
-            // a stream that may not move ends when its sink goes
-            output->breakOff(output->m_pulse->hasEnded() ? MediaTexts::serverLost()
-                                                         : MediaTexts::outputDeviceLost());
-        });
-    }
+    if (pa_operation *operation = pa_stream_update_timing_info(m_stream, nullptr, nullptr))
+        pa_operation_unref(operation);
 }
 
 void PulsePlayback::onDrained(pa_stream *, int success, void *self)
@@ -188,20 +144,18 @@ void PulsePlayback::onDrained(pa_stream *, int success, void *self)
         output->later([output] { emit output->drained(); });
 }
 
-void PulsePlayback::later(std::function<void()> step)
+void PulsePlayback::streamEnded()
 {
-    // Not from inside libpulse's own call, since the listener may stop the playback; and only
-    // for the stream it came from, not for one started meanwhile.
-    QMetaObject::invokeMethod(
-            this,
-            [this, stream = m_streamNumber, step = std::move(step)] {
-                if (stream == m_streamNumber)
-                    step();
-            },
-            Qt::QueuedConnection);
+    if (m_ending)
+        return;
+    m_ending = true;
+    const QString reason = endReason(MediaTexts::outputDeviceLost());
+    qCInfo(lcMedia).noquote() << "playback ended:" << reason;
+    later([this, reason] { breakOff(reason); });
 }
 
-void PulsePlayback::onWritable(pa_stream *, size_t bytes, void *self)
+void PulsePlayback::breakOff(const QString &reason)
 {
-    static_cast<PulsePlayback *>(self)->fill(bytes);
+    stop();
+    emit failed(reason);
 }

@@ -2,7 +2,7 @@
 
 #include "core/TapewrenError.h"
 #include "media/MediaControl.h"
-#include "media/server/PulseServerInfo.h"
+#include "media/server/PulseConnection.h"
 
 #include <chrono>
 
@@ -10,35 +10,16 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Long enough for a busy local server, short enough that a dead one does not stall a New.
+// The server's answer is normally waiting; only the first one after start-up, or the one to a
+// change the server has just announced, may take a moment. A dead server does not stall a New.
 constexpr auto serverTimeout = 1500ms;
-// An answer asked for ahead stands for "now" this long after it was asked for.
-constexpr qint64 prefetchFreshMs = 2000;
 
 } // namespace
 
-PulseWaveDevice::PulseWaveDevice(MediaControl &mediaControl)
+PulseWaveDevice::PulseWaveDevice(MediaControl &mediaControl, PulseConnection &pulse)
     : m_mediaControl(mediaControl)
+    , m_pulse(pulse)
 {}
-
-PulseWaveDevice::~PulseWaveDevice() = default; // waits for a prefetch still under way
-
-void PulseWaveDevice::prefetch()
-{
-    m_prefetched = std::async(std::launch::async,
-                              [] { return PulseServerInfo::query(serverTimeout); });
-    m_prefetchedSince.start();
-}
-
-Result<PulseServerInfo> PulseWaveDevice::askServer()
-{
-    if (m_prefetched.valid()) {
-        Result<PulseServerInfo> early = m_prefetched.get();
-        if (m_prefetchedSince.elapsed() <= prefetchFreshMs)
-            return early;
-    }
-    return PulseServerInfo::query(serverTimeout);
-}
 
 quint32 PulseWaveDevice::setInputOutput(qint16 deviceId, quint32 wInput, quint32 wOutput)
 {
@@ -56,7 +37,7 @@ quint32 PulseWaveDevice::setInputOutput(qint16 deviceId, quint32 wInput, quint32
     if (wOutput != 0)
         return NoOutputDevice;
 
-    const Result<PulseServerInfo> server = askServer();
+    const Result<PulseServerInfo> server = m_pulse.devices(serverTimeout);
     if (!server.ok())
         return SoundServerUnreachable;
     // The server records from any of its sources, monitors of outputs included, though Qt lists

@@ -1,6 +1,7 @@
 #include "media/take/OrphanTake.h"
 
 #include "media/MediaLog.h"
+#include "media/take/SpoolFile.h"
 #include "media/take/TakeJournal.h"
 
 #include <QDir>
@@ -38,15 +39,15 @@ void OrphanTake::remove()
     m_recording.reset();
 }
 
-OrphanTake OrphanTake::take(SpoolFile spool)
+OrphanTake OrphanTake::take(std::shared_ptr<SpoolFile> spool)
 {
     OrphanTake orphan;
-    orphan.m_spoolPath = spool.path();
+    orphan.m_spoolPath = spool->path();
     std::optional<TakeJournal> journal;
-    if (Result<TakeJournal> read = TakeJournal::read(spool.journalPath()); read.ok())
+    if (Result<TakeJournal> read = TakeJournal::read(spool->journalPath()); read.ok())
         journal = std::move(read.value());
     else
-        qCInfo(lcMedia) << "no usable journal beside" << spool.path() << "; all of it comes back";
+        qCInfo(lcMedia) << "no usable journal beside" << spool->path() << "; all of it comes back";
 
     std::unique_ptr<Waveform> file;
     if (journal && !journal->filePath.isEmpty()) {
@@ -67,13 +68,14 @@ OrphanTake OrphanTake::take(SpoolFile spool)
     return orphan;
 }
 
-std::vector<OrphanTake> OrphanTake::findIn(const QString &folder)
+std::vector<OrphanTake> OrphanTake::findIn(const QString &folder, FileSystem &fileSystem)
 {
     std::vector<OrphanTake> orphans;
     const QFileInfoList spools = QDir(folder).entryInfoList({QStringLiteral("take-*.wav")},
                                                             QDir::Files | QDir::Hidden);
     for (const QFileInfo &spoolFile : spools) {
-        Result<SpoolFile> spool = SpoolFile::adopt(spoolFile.absoluteFilePath());
+        Result<std::shared_ptr<SpoolFile>> spool = SpoolFile::adopt(spoolFile.absoluteFilePath(),
+                                                                    fileSystem);
         if (!spool.ok()) {
             qCInfo(lcMedia).noquote()
                     << "left alone:" << spoolFile.absoluteFilePath() << "-" << spool.reason();

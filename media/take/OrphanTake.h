@@ -3,6 +3,8 @@
 #include "media/take/Waveform.h"
 
 #include <QDateTime>
+
+class FileSystem;
 #include <QString>
 
 #include <memory>
@@ -16,7 +18,7 @@ public:
     // The readable orphans in folder, newest first. Orphans of recordings that were saved and
     // not changed since are removed; spools that cannot be read are left where they are. Each
     // of those leaves a line in the log.
-    static std::vector<OrphanTake> findIn(const QString &folder);
+    static std::vector<OrphanTake> findIn(const QString &folder, FileSystem &fileSystem);
 
     const QString &spoolPath() const { return m_spoolPath; }
     const QDateTime &started() const { return m_started; }
@@ -34,7 +36,7 @@ public:
 
 private:
     OrphanTake() = default;
-    static OrphanTake take(SpoolFile spool);
+    static OrphanTake take(std::shared_ptr<SpoolFile> spool);
 
     QString m_spoolPath;
     QString m_filePath;

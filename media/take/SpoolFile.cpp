@@ -4,7 +4,7 @@
 #include "media/MediaTexts.h"
 #include "media/take/SpoolHeader.h"
 #include "media/take/TakeJournal.h"
-#include "platform/PositionedWrite.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,55 +62,61 @@ WaveFormat formatOf(const SpoolHeader::Contents &header)
 
 } // namespace
 
-Result<SpoolFile> SpoolFile::create(const QString &folder, const WaveFormat &format)
+SpoolFile::SpoolFile(FileSystem &fileSystem)
+    : m_fs(fileSystem)
+{}
+
+Result<std::shared_ptr<SpoolFile>> SpoolFile::create(const QString &folder,
+                                                     const WaveFormat &format,
+                                                     FileSystem &fileSystem)
 {
     if (!makeFolder(folder))
         return cannotCreate(errno);
     QByteArray name = QFile::encodeName(folder) + "/take-XXXXXX.wav";
-    SpoolFile spool;
-    spool.m_fd.reset(::mkostemps(name.data(), 4, O_CLOEXEC)); // owner-only, as mkstemp makes it
-    if (!spool.m_fd.isValid())
+    std::shared_ptr<SpoolFile> spool(new SpoolFile(fileSystem));
+    spool->m_fd.reset(::mkostemps(name.data(), 4, O_CLOEXEC)); // owner-only, as mkstemp makes it
+    if (!spool->m_fd.isValid())
         return cannotCreate(errno);
-    spool.m_path = QFile::decodeName(name);
-    spool.m_format = format;
-    if (::flock(spool.m_fd.get(), LOCK_EX | LOCK_NB) != 0 || !spool.writeHeader().ok()) {
+    spool->m_path = QFile::decodeName(name);
+    spool->m_format = format;
+    if (::flock(spool->m_fd.get(), LOCK_EX | LOCK_NB) != 0 || !spool->writeHeader().ok()) {
         const int errorNumber = errno;
-        spool.remove();
+        spool->remove();
         return cannotCreate(errorNumber);
     }
     return spool;
 }
 
-Result<SpoolFile> SpoolFile::adopt(const QString &path)
+Result<std::shared_ptr<SpoolFile>> SpoolFile::adopt(const QString &path, FileSystem &fileSystem)
 {
-    SpoolFile spool;
-    spool.m_path = path;
-    spool.m_fd.reset(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
-    if (!spool.m_fd.isValid())
+    std::shared_ptr<SpoolFile> spool(new SpoolFile(fileSystem));
+    spool->m_path = path;
+    spool->m_fd.reset(::open(QFile::encodeName(path).constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW));
+    if (!spool->m_fd.isValid())
         return MediaTexts::systemFailure(errno);
-    if (::flock(spool.m_fd.get(), LOCK_EX | LOCK_NB) != 0)
+    if (::flock(spool->m_fd.get(), LOCK_EX | LOCK_NB) != 0)
         return Failure(QStringLiteral(u"录音临时文件正在被另一个 Tapewren 使用"));
 
     QByteArray header(SpoolHeader::size, '\0');
     struct stat st = {};
     ssize_t got = -1;
-    if (::fstat(spool.m_fd.get(), &st) == 0 && S_ISREG(st.st_mode))
-        got = ::pread(spool.m_fd.get(), header.data(), header.size(), 0);
-    if (got < SpoolHeader::unpaddedSize)
+    if (::fstat(spool->m_fd.get(), &st) == 0 && S_ISREG(st.st_mode))
+        got = ::pread(spool->m_fd.get(), header.data(), header.size(), 0);
+    if (got < SpoolHeader::size)
         return Failure(QStringLiteral(u"录音临时文件是空的或不完整"));
-    header.truncate(got);
     const Result<SpoolHeader::Contents> contents = SpoolHeader::parse(header);
     if (!contents.ok())
         return contents.failure();
-    spool.m_format = formatOf(contents.value());
-    spool.m_headerSize = contents->headerSize;
+    spool->m_format = formatOf(contents.value());
     // The header is rewritten once a second, the sound written as it comes: whole frames of what
     // the file holds count, past the header's last rewrite too.
-    const qint64 present = qint64(st.st_size) - spool.m_headerSize;
-    spool.m_frames = present / spool.m_format.bytesPerFrame();
-    if (spool.m_frames <= 0)
+    const qint64 present = qint64(st.st_size) - SpoolHeader::size;
+    const qint64 frames = present / spool->m_format.bytesPerFrame();
+    if (frames <= 0)
         return Failure(QStringLiteral(u"录音临时文件里没有完整的声音"));
-    if (!spool.writeHeader().ok())
+    spool->m_frames = frames;
+    spool->m_durable = frames;
+    if (!spool->writeHeader().ok())
         return MediaTexts::systemFailure(errno);
     return spool;
 }
@@ -127,41 +133,49 @@ QString SpoolFile::journalPathFor(const QString &spoolPath)
 
 Result<> SpoolFile::append(const char *data, qint64 frames)
 {
-    const qint64 bytes = frames * m_format.bytesPerFrame();
-    const qint64 at = m_headerSize + m_frames * m_format.bytesPerFrame();
-    if (!pwriteAll(m_fd.get(), data, bytes, at)) {
-        const int errorNumber = errno;
-        // drop the partial tail so the spool stays whole frames; the header bounds every read
-        // even when that fails
-        if (::ftruncate(m_fd.get(), at) != 0)
-            qCWarning(lcMedia) << "could not cut the spool back to whole frames:"
-                               << MediaTexts::systemError(errno);
-        return MediaTexts::spoolFailure(errorNumber);
+    if (m_failed)
+        return MediaTexts::spoolFailure(EIO);
+    const qint64 at = SpoolHeader::size + m_frames * m_format.bytesPerFrame();
+    if (!m_fs.writeAll(m_fd.get(), data, frames * m_format.bytesPerFrame(), at))
+        return fail(errno);
+    {
+        const std::lock_guard lock(m_mutex);
+        m_frames += frames;
     }
-    m_frames += frames;
+    m_written.notify_all();
     // Counted in sound as well as in time: the server may hand over more than a second's sound
     // within a second, at the start of a take above all.
     const bool due = !m_sinceFlush.isValid() || m_sinceFlush.elapsed() >= flushIntervalMs
                      || m_frames - m_framesInHeader
                                 >= m_format.sampleRate() * flushIntervalMs / 1000;
-    if (due) {
-        // the take goes on either way; what is written stays in the page cache until it can
-        if (const Result<> flushed = flush(); !flushed.ok())
-            qCWarning(lcMedia).noquote() << "could not flush the spool:" << flushed.reason();
-    }
-    return {};
+    return due ? flush() : Result<>();
+}
+
+bool SpoolFile::waitFor(qint64 frames) const
+{
+    // the writer is at most a moment behind, or has failed and will write nothing more
+    std::unique_lock lock(m_mutex);
+    m_written.wait(lock, [&] { return m_frames >= frames || m_failed; });
+    return m_frames >= frames;
+}
+
+void SpoolFile::abandon()
+{
+    if (!m_failed)
+        fail(0);
 }
 
 Result<qint64> SpoolFile::read(qint64 at, char *out, qint64 frames) const
 {
+    waitFor(at + frames);
     const int frameBytes = m_format.bytesPerFrame();
-    const qint64 wanted = std::min(frames, m_frames - at) * frameBytes;
+    const qint64 wanted = std::max<qint64>(std::min(frames, m_frames - at), 0) * frameBytes;
     qint64 done = 0;
     while (done < wanted) {
         const ssize_t n = ::pread(m_fd.get(),
                                   out + done,
                                   size_t(wanted - done),
-                                  m_headerSize + at * frameBytes + done);
+                                  SpoolHeader::size + at * frameBytes + done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
@@ -175,31 +189,38 @@ Result<qint64> SpoolFile::read(qint64 at, char *out, qint64 frames) const
 
 qint64 SpoolFile::dataOffset() const
 {
-    return m_headerSize;
-}
-
-Result<SpoolFile> SpoolFile::readView() const
-{
-    SpoolFile view;
-    view.m_fd.reset(::fcntl(m_fd.get(), F_DUPFD_CLOEXEC, 0));
-    if (!view.m_fd.isValid())
-        return MediaTexts::systemFailure(errno);
-    view.m_format = m_format;
-    view.m_frames = m_frames;
-    view.m_headerSize = m_headerSize;
-    return view;
+    return SpoolHeader::size;
 }
 
 Result<> SpoolFile::flush()
 {
     m_sinceFlush.start();
-    if (!m_fd.isValid())
-        return {};
-    if (const Result<> described = writeHeader(); !described.ok())
-        return MediaTexts::spoolFailure(errno);
-    if (::fdatasync(m_fd.get()) != 0)
-        return MediaTexts::spoolFailure(errno);
+    if (m_failed)
+        return MediaTexts::spoolFailure(EIO);
+    const qint64 frames = m_frames;
+    if (!writeHeader().ok() || !m_fs.fdatasync(m_fd.get()))
+        return fail(errno);
+    m_durable = frames;
     return {};
+}
+
+Failure SpoolFile::fail(int errorNumber)
+{
+    // What the last flush put on the disk is all the spool keeps: a failed flush is not
+    // retried by the system, and the sound it concerned may be gone. The file is cut back to
+    // that and its header says so, as far as the disk still lets either happen.
+    const qint64 kept = m_durable;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_failed = true;
+        m_frames = kept;
+    }
+    m_written.notify_all();
+    if (::ftruncate(m_fd.get(), SpoolHeader::size + kept * m_format.bytesPerFrame()) != 0
+        || !writeHeader().ok())
+        qCWarning(lcMedia) << "could not cut the spool back to what is on the disk:"
+                           << MediaTexts::systemError(errno);
+    return MediaTexts::spoolFailure(errorNumber);
 }
 
 void SpoolFile::remove()
@@ -209,19 +230,15 @@ void SpoolFile::remove()
     ::unlink(QFile::encodeName(journalPath()).constData());
     ::unlink(QFile::encodeName(TakeJournal::nextPathFor(journalPath())).constData());
     ::unlink(QFile::encodeName(m_path).constData());
-    m_fd.reset();
     m_path.clear();
-    m_frames = 0;
-    m_framesInHeader = 0;
 }
 
 Result<> SpoolFile::writeHeader()
 {
-    const QByteArray header = SpoolHeader::make(m_format,
-                                                m_frames * m_format.bytesPerFrame(),
-                                                m_headerSize);
-    if (!pwriteAll(m_fd.get(), header.constData(), header.size(), 0))
+    const qint64 frames = m_frames;
+    const QByteArray header = SpoolHeader::make(m_format, frames * m_format.bytesPerFrame());
+    if (!m_fs.writeAll(m_fd.get(), header.constData(), header.size(), 0))
         return MediaTexts::systemFailure(errno);
-    m_framesInHeader = m_frames;
+    m_framesInHeader = frames;
     return {};
 }

@@ -38,17 +38,17 @@ quint64 get64(const QByteArray &bytes, int at)
 
 } // namespace
 
-QByteArray SpoolHeader::make(const WaveFormat &format, qint64 dataBytes, qint64 headerSize)
+QByteArray SpoolHeader::make(const WaveFormat &format, qint64 dataBytes)
 {
-    QByteArray header(headerSize, '\0');
-    const bool rf64 = dataBytes > 0xFFFFFFFFLL - (headerSize - 8);
+    QByteArray header(size, '\0');
+    const bool rf64 = dataBytes > 0xFFFFFFFFLL - (size - 8);
     header.replace(0, 4, rf64 ? "RF64" : "RIFF");
-    put32(header, 4, rf64 ? 0xFFFFFFFFu : quint32(headerSize - 8 + dataBytes));
+    put32(header, 4, rf64 ? 0xFFFFFFFFu : quint32(size - 8 + dataBytes));
     header.replace(8, 4, "WAVE");
     header.replace(12, 4, rf64 ? "ds64" : "JUNK");
     put32(header, 16, 28);
     if (rf64) {
-        put64(header, 20, quint64(headerSize - 8 + dataBytes));
+        put64(header, 20, quint64(size - 8 + dataBytes));
         put64(header, 28, quint64(dataBytes));
         put64(header, 36, quint64(dataBytes / format.bytesPerFrame()));
     }
@@ -63,28 +63,20 @@ QByteArray SpoolHeader::make(const WaveFormat &format, qint64 dataBytes, qint64 
                                               format.sampleRate(),
                                               format.bytesPerFrame(),
                                               format.bytesPerSample() * 8));
-    if (headerSize > unpaddedSize) {
-        header.replace(afterFormat, 4, "JUNK");
-        put32(header, afterFormat + 4, quint32(headerSize - unpaddedSize - 8));
-    }
-    header.replace(headerSize - 8, 4, "data");
-    put32(header, int(headerSize - 4), rf64 ? 0xFFFFFFFFu : quint32(dataBytes));
+    header.replace(afterFormat, 4, "JUNK");
+    put32(header, afterFormat + 4, quint32(size - afterFormat - 16));
+    header.replace(size - 8, 4, "data");
+    put32(header, int(size - 4), rf64 ? 0xFFFFFFFFu : quint32(dataBytes));
     return header;
 }
 
 Result<SpoolHeader::Contents> SpoolHeader::parse(const QByteArray &header)
 {
     const Failure torn(QStringLiteral(u"录音临时文件的文件头不完整"));
-    if (header.size() < unpaddedSize || header.mid(8, 4) != "WAVE" || header.mid(48, 4) != "fmt ")
-        return torn;
-    qint64 headerSize = 0;
-    if (header.mid(afterFormat, 4) == "data")
-        headerSize = unpaddedSize;
-    else if (header.size() >= size && header.mid(afterFormat, 4) == "JUNK"
-             && get32(header, afterFormat + 4) == size - unpaddedSize - 8
-             && header.mid(size - 8, 4) == "data")
-        headerSize = size;
-    else
+    if (header.size() < size || header.mid(8, 4) != "WAVE" || header.mid(48, 4) != "fmt "
+        || header.mid(afterFormat, 4) != "JUNK"
+        || get32(header, afterFormat + 4) != size - afterFormat - 16
+        || header.mid(size - 8, 4) != "data")
         return torn;
     const bool rf64 = header.startsWith("RF64") && header.mid(12, 4) == "ds64";
     if (!rf64 && !(header.startsWith("RIFF") && header.mid(12, 4) == "JUNK"))
@@ -107,9 +99,7 @@ Result<SpoolHeader::Contents> SpoolHeader::parse(const QByteArray &header)
         return torn;
     if (contents.channels < 1 || contents.sampleRate < 1)
         return torn;
-    contents.headerSize = headerSize;
-    contents.dataBytes = rf64 ? qint64(get64(header, 28))
-                              : qint64(get32(header, int(headerSize - 4)));
+    contents.dataBytes = rf64 ? qint64(get64(header, 28)) : qint64(get32(header, int(size - 4)));
     if (contents.dataBytes < 0)
         return torn;
     return contents;

@@ -15,20 +15,16 @@ namespace SpoolHeader {
 // The sound starts as far into a page as it does in a saved RIFF file (44 bytes), so a save
 // copies the spool in the kernel page against page, about half again as fast as across pages.
 inline constexpr qint64 size = 4096 + 44;
-// Spools of earlier versions have no padding chunk: the data chunk follows the fmt chunk.
-inline constexpr qint64 unpaddedSize = 80;
-// headerSize is size, or unpaddedSize for a spool an earlier version began.
-QByteArray make(const WaveFormat &format, qint64 dataBytes, qint64 headerSize = size);
+QByteArray make(const WaveFormat &format, qint64 dataBytes);
 
 struct Contents
 {
     int sampleRate = 0;
     int channels = 0;
     SampleType sampleType = SampleType::Int16;
-    qint64 dataBytes = 0;     // as the header gives it
-    qint64 headerSize = size; // where the sound starts
+    qint64 dataBytes = 0; // as the header gives it
 };
-// Reads a header that make() wrote, from the file's first size bytes or as many as it has.
+// Reads a header that make() wrote, from the file's first size bytes.
 Result<Contents> parse(const QByteArray &header);
 
 } // namespace SpoolHeader

@@ -1,95 +1,195 @@
 #include "media/take/SpoolWriter.h"
 
-#include "media/take/Waveform.h"
+#include "media/MediaLog.h"
+#include "media/MediaTexts.h"
+#include "media/take/SpoolFile.h"
+#include "media/take/StorageThread.h"
 
 #include <cstring>
 
-SpoolWriter::SpoolWriter(QObject *parent)
-    : QIODevice(parent)
+namespace {
+
+// The most sound that may wait for a stalled disk, about ten minutes of CD audio: past that
+// the take ends rather than holding more in memory.
+constexpr qint64 maxWaitingBytes = 100 << 20;
+
+} // namespace
+
+struct SpoolWriter::Take
+{
+    std::shared_ptr<SpoolFile> spool;
+    SpoolWriter *writer = nullptr; // only to emit its signals, which are queued
+    WaveFormat format;
+    int inFrameBytes = 0;
+    std::atomic<bool> broken{false}; // the take ended early: nothing more is written
+    // With the writer's mutex: the sound waiting for the storage thread.
+    std::vector<char> incoming;
+    bool drainPosted = false;
+    // The storage thread's own.
+    std::vector<char> draining;
+    QByteArray partial; // the start of a frame split across two deliveries
+    std::vector<double> doubles;
+    PeakMeter meter;
+};
+
+SpoolWriter::SpoolWriter(StorageThread &storage, QObject *parent)
+    : QObject(parent)
+    , m_storage(storage)
 {}
 
-Result<> SpoolWriter::begin(Waveform &waveform, qint64 at)
+SpoolWriter::~SpoolWriter()
 {
     end();
-    if (Result<> begun = waveform.beginInsert(at); !begun.ok())
-        return begun;
-    m_waveform = &waveform;
-    m_start = std::clamp<qint64>(at, 0, waveform.frames());
-    m_inFrameBytes = waveform.format().audioFormat().bytesPerFrame();
-    m_broken = false;
-    m_partial.clear();
-    m_meter.start(waveform.format().audioFormat());
-    open(QIODevice::WriteOnly | QIODevice::Unbuffered);
-    return {};
+    // the storage thread may still hold a take, which signals through this object
+    m_storage.waitIdle();
 }
 
-void SpoolWriter::end()
+void SpoolWriter::begin(std::shared_ptr<SpoolFile> spool, const WaveFormat &format)
 {
-    if (!m_waveform)
-        return;
-    m_waveform->endInsert();
-    m_waveform = nullptr;
-    m_partial.clear();
-    close();
+    end();
+    m_spool = std::move(spool);
+    auto take = std::make_shared<Take>();
+    take->spool = m_spool;
+    take->writer = this;
+    take->format = format;
+    take->inFrameBytes = format.audioFormat().bytesPerFrame();
+    take->meter.start(format.audioFormat());
+    m_inFrameBytes = take->inFrameBytes;
+    const std::lock_guard lock(m_mutex);
+    m_receiving = std::move(take);
+    m_receivedBytes = 0;
+    m_lostFrames = 0;
 }
 
-qint64 SpoolWriter::position() const
+qint64 SpoolWriter::end()
 {
-    return m_waveform ? m_start + m_waveform->insertedFrames() : 0;
-}
-
-qint64 SpoolWriter::readData(char *, qint64)
-{
-    return -1;
-}
-
-qint64 SpoolWriter::writeData(const char *data, qint64 size)
-{
-    if (!m_waveform || m_broken || size <= 0)
-        return size;
-    qint64 used = 0;
-    if (!m_partial.isEmpty()) {
-        used = std::min<qint64>(size, m_inFrameBytes - m_partial.size());
-        m_partial.append(data, used);
-        if (m_partial.size() < m_inFrameBytes)
-            return size;
-        if (!append(m_partial.constData(), 1))
-            return size;
-        m_partial.clear();
+    if (!m_spool)
+        return 0;
+    std::shared_ptr<Take> take;
+    qint64 frames = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        take = std::exchange(m_receiving, nullptr);
+        frames = m_receivedBytes / m_inFrameBytes;
     }
-    const qint64 frames = (size - used) / m_inFrameBytes;
-    if (frames > 0 && !append(data + used, frames))
-        return size;
-    used += frames * m_inFrameBytes;
-    m_partial.append(data + used, size - used);
-    return size;
+    // after the last of the sound: the take's tail goes on the disk itself
+    m_storage.post([take] {
+        if (take->broken) {
+            take->spool->abandon();
+        } else if (const Result<> flushed = take->spool->flush(); !flushed.ok()) {
+            take->broken = true;
+            emit take->writer->failed(flushed.reason());
+        }
+    });
+    m_spool.reset();
+    return frames;
 }
 
-bool SpoolWriter::append(const char *data, qint64 frames)
+qint64 SpoolWriter::receivedFrames() const
 {
-    m_meter.add(data, frames);
-    if (m_meter.due()) {
-        const PeakMeter::Reading reading = m_meter.take();
-        emit levelMeasured(reading.peakDb, reading.clipped);
+    const std::lock_guard lock(m_mutex);
+    return m_inFrameBytes > 0 ? m_receivedBytes / m_inFrameBytes : 0;
+}
+
+void SpoolWriter::captured(const char *data, qint64 bytes)
+{
+    queue(data, bytes, 0);
+}
+
+void SpoolWriter::lost(qint64 frames)
+{
+    qint64 total = 0;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_lostFrames += frames;
+        total = m_lostFrames;
+    }
+    queue(nullptr, 0, frames * m_inFrameBytes);
+    emit soundLost(total);
+}
+
+void SpoolWriter::queue(const char *data, qint64 bytes, qint64 silentBytes)
+{
+    std::shared_ptr<Take> post;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_receiving)
+            return;
+        Take &take = *m_receiving;
+        if (qint64(take.incoming.size()) + bytes + silentBytes > maxWaitingBytes) {
+            if (!take.broken.exchange(true))
+                emit failed(QStringLiteral(u"磁盘写入太慢，跟不上录音"));
+            return;
+        }
+        take.incoming.insert(take.incoming.end(), data, data + bytes);
+        take.incoming.resize(take.incoming.size() + std::size_t(silentBytes), '\0');
+        m_receivedBytes += bytes + silentBytes;
+        if (!take.drainPosted)
+            post = m_receiving;
+        take.drainPosted = true;
+    }
+    if (post)
+        m_storage.post([this, post] { drain(*post); });
+}
+
+void SpoolWriter::drain(Take &take)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        take.draining.swap(take.incoming);
+        take.drainPosted = false;
+    }
+    if (take.broken)
+        take.spool->abandon(); // the capture gave up on a disk this slow
+    else
+        write(take, take.draining.data(), qint64(take.draining.size()));
+    take.draining.clear(); // keeps its room for the next round
+}
+
+void SpoolWriter::write(Take &take, const char *data, qint64 size)
+{
+    // a frame split across two deliveries is put together first
+    if (!take.partial.isEmpty()) {
+        const qint64 used = std::min<qint64>(size, take.inFrameBytes - take.partial.size());
+        take.partial.append(data, used);
+        data += used;
+        size -= used;
+        if (take.partial.size() < take.inFrameBytes)
+            return;
+        const QByteArray frame = std::exchange(take.partial, {});
+        write(take, frame.constData(), frame.size());
+        if (take.broken)
+            return;
+    }
+    const qint64 frames = size / take.inFrameBytes;
+    take.partial = QByteArray(data + frames * take.inFrameBytes, size - frames * take.inFrameBytes);
+    if (frames == 0)
+        return;
+
+    // a reading for every 100 ms, however large the pieces the storage thread gets
+    for (qint64 at = 0; take.writer->m_metering && at < frames;) {
+        const qint64 part = std::min(frames - at, std::max<qint64>(take.meter.framesLeft(), 1));
+        take.meter.add(data + at * take.inFrameBytes, part);
+        at += part;
+        if (take.meter.due()) {
+            const PeakMeter::Reading reading = take.meter.take();
+            emit take.writer->levelMeasured(reading.peakDb, reading.clipped);
+        }
     }
     const char *samples = data;
-    if (m_waveform->format().sampleType() == SampleType::Double) {
-        const qint64 count = frames * m_waveform->format().channels();
-        m_doubles.resize(std::size_t(count));
+    if (take.format.sampleType() == SampleType::Double) {
+        const qint64 count = frames * take.format.channels();
+        take.doubles.resize(std::size_t(count));
         for (qint64 i = 0; i < count; ++i) {
             float sample; // the server's bytes need not be aligned
             std::memcpy(&sample, data + i * qint64(sizeof sample), sizeof sample);
-            m_doubles[std::size_t(i)] = sample;
+            take.doubles[std::size_t(i)] = sample;
         }
-        samples = reinterpret_cast<const char *>(m_doubles.data());
+        samples = reinterpret_cast<const char *>(take.doubles.data());
     }
-    const Result<> appended = m_waveform->appendInserted(samples, frames);
-    if (appended.ok())
-        return true;
-    m_broken = true;
-    const QString reason = appended.reason();
-    // the source is still inside its write: let it return before capture is torn down
-    QMetaObject::invokeMethod(
-            this, [this, reason] { emit failed(reason); }, Qt::QueuedConnection);
-    return false;
+    if (const Result<> appended = take.spool->append(samples, frames); !appended.ok()) {
+        take.broken = true;
+        qCWarning(lcMedia).noquote() << "the take ends:" << appended.reason();
+        emit take.writer->failed(appended.reason());
+    }
 }

@@ -1,52 +1,71 @@
 #pragma once
 
 #include "core/Result.h"
-#include "media/PeakMeter.h"
+#include "media/files/WaveFormat.h"
+#include "media/server/CaptureSink.h"
+#include "media/take/PeakMeter.h"
 
 #include <QByteArray>
-#include <QIODevice>
+#include <QObject>
 
+#include <atomic>
+#include <memory>
+#include <mutex>
 #include <vector>
 
-class Waveform;
+class SpoolFile;
+class StorageThread;
 
-// The device captured audio is pushed into: it appends whole frames to the waveform's
-// insertion, turning the server's float samples into doubles where the waveform holds those,
-// and measures their level on the way.
-// Qt calls it on the main thread; it never blocks for longer than one spool write.
-class SpoolWriter : public QIODevice
+// Takes a take's sound from the capture's thread and writes it to the spool on the storage
+// thread: whole frames, the server's float samples turned into doubles where the waveform holds
+// those, their level measured on the way. Nothing here waits for the disk: the capture's
+// thread only copies, and the window hears of levels, lost sound and failures by queued
+// signals. A failure to write or flush ends the take there; what the last flush put on the disk
+// is kept.
+class SpoolWriter : public QObject, public CaptureSink
 {
     Q_OBJECT
 
 public:
-    explicit SpoolWriter(QObject *parent = nullptr);
+    SpoolWriter(StorageThread &storage, QObject *parent = nullptr);
+    ~SpoolWriter() override;
 
-    // Starts inserting into waveform at frame at.
-    Result<> begin(Waveform &waveform, qint64 at);
-    // Ends the insertion; everything received so far stays.
-    void end();
-    bool isCapturing() const { return m_waveform != nullptr; }
-    // The frame after the last one captured.
-    qint64 position() const;
+    // Starts a take into spool, of sound in format's layout (its sample type as the server
+    // delivers it).
+    void begin(std::shared_ptr<SpoolFile> spool, const WaveFormat &format);
+    // The capture has stopped: what is on its way still goes to the spool, which is flushed
+    // then. Returns the frames the take holds.
+    qint64 end();
+    bool isWriting() const { return m_spool != nullptr; }
+    // Frames received in this take so far, silence for lost sound included.
+    qint64 receivedFrames() const;
+    // Levels are measured only while someone looks at them.
+    void setMetering(bool on) { m_metering = on; }
+
+    void captured(const char *data, qint64 bytes) override;
+    void lost(qint64 frames) override;
 
 signals:
-    // Writing the captured audio failed (disk full, ...); capture should stop.
+    // The take could not be written (disk full, a failed flush, ...) and ended there.
     void failed(const QString &reason);
     // The loudest sample of about the last 100 ms, in dBFS, and whether one reached full scale.
     void levelMeasured(double peakDb, bool clipped);
-
-protected:
-    qint64 readData(char *data, qint64 maxSize) override;
-    qint64 writeData(const char *data, qint64 size) override;
+    // Sound that never arrived, in all this take so far; silence stands in for it.
+    void soundLost(qint64 frames);
 
 private:
-    bool append(const char *data, qint64 frames);
+    struct Take; // what the storage thread keeps of the take
+    void queue(const char *data, qint64 bytes, qint64 silentBytes);
+    void drain(Take &take);
+    static void write(Take &take, const char *data, qint64 size);
 
-    Waveform *m_waveform = nullptr;
-    qint64 m_start = 0;
-    int m_inFrameBytes = 0; // bytes of one frame as the server delivers it
-    bool m_broken = false;  // a write failed; drop everything until the next begin
-    QByteArray m_partial;   // the start of a frame split across two writes
-    std::vector<double> m_doubles;
-    PeakMeter m_meter;
+    StorageThread &m_storage;
+    std::shared_ptr<SpoolFile> m_spool; // of the take under way
+    int m_inFrameBytes = 0;
+    std::atomic<bool> m_metering{true};
+
+    mutable std::mutex m_mutex;        // for what follows, and each take's incoming sound
+    std::shared_ptr<Take> m_receiving; // the take the capture's sound goes to, if any
+    qint64 m_receivedBytes = 0;
+    qint64 m_lostFrames = 0;
 };

@@ -1,7 +1,7 @@
 #include "media/take/TakeJournal.h"
 
 #include "media/MediaTexts.h"
-#include "platform/PositionedWrite.h"
+#include "platform/FileSystem.h"
 #include "platform/UniqueFd.h"
 
 #include <QFile>
@@ -96,7 +96,7 @@ Result<TakeJournal> TakeJournal::fromJson(const QByteArray &json)
     return journal;
 }
 
-Result<> TakeJournal::write(const QString &path) const
+Result<> TakeJournal::write(const QString &path, FileSystem &fileSystem) const
 {
     // Only the holder of the spool writes its journal, so the file it is made in has a fixed
     // name; like the spool, it is for the owner alone.
@@ -104,13 +104,9 @@ Result<> TakeJournal::write(const QString &path) const
     const QByteArray next = target + ".new";
     const QByteArray json = toJson();
     UniqueFd fd(::open(next.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
-    if (!fd.isValid() || !pwriteAll(fd.get(), json.constData(), json.size(), 0)
-        || ::fdatasync(fd.get()) != 0 || !fd.close()
-        || ::rename(next.constData(), target.constData()) != 0)
-        return failure(errno);
-    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    UniqueFd folderFd(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!folderFd.isValid() || ::fsync(folderFd.get()) != 0)
+    if (!fd.isValid() || !fileSystem.writeAll(fd.get(), json.constData(), json.size(), 0)
+        || !fileSystem.fdatasync(fd.get()) || !fd.close() || !fileSystem.rename(next, target)
+        || !fileSystem.syncFolder(QFile::encodeName(QFileInfo(path).absolutePath())))
         return failure(errno);
     return {};
 }

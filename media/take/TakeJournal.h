@@ -11,6 +11,8 @@
 
 // What a recording is made of, written beside its spool whenever that changes (a take starts or
 // ends, the recording is saved), so that the recording can be put together again after a crash.
+class FileSystem;
+
 struct TakeJournal
 {
     QDateTime started; // when the first take began
@@ -28,7 +30,7 @@ struct TakeJournal
     static Result<TakeJournal> fromJson(const QByteArray &json);
 
     // Replaces the file at path in one step, durably, owner-only.
-    Result<> write(const QString &path) const;
+    Result<> write(const QString &path, FileSystem &fileSystem) const;
     // Where write() makes the new journal before it takes the old one's place.
     static QString nextPathFor(const QString &path);
     static Result<TakeJournal> read(const QString &path);

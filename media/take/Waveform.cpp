@@ -3,7 +3,10 @@
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
 #include "media/files/WaveHeaderCheck.h"
+#include "media/take/SpoolFile.h"
+#include "media/take/StorageThread.h"
 #include "media/take/TakeJournal.h"
+#include "platform/FileSystem.h"
 #include "platform/StateFolder.h"
 
 #include <QFile>
@@ -32,7 +35,10 @@ constexpr int plainEncodings[] = {SF_FORMAT_PCM_U8,
 
 Waveform::Waveform(const WaveFormat &format)
     : m_format(format)
+    , m_fs(&FileSystem::system())
 {}
+
+Waveform::~Waveform() = default;
 
 Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
 {
@@ -97,12 +103,52 @@ QString Waveform::spoolFolder() const
     return m_spoolFolder.isEmpty() ? StateFolder::path() : m_spoolFolder;
 }
 
+void Waveform::setStorage(StorageThread *thread, FileSystem *fileSystem)
+{
+    m_storage = thread;
+    m_fs = fileSystem ? fileSystem : &FileSystem::system();
+}
+
+void Waveform::onStorageFailure(std::function<void(const QString &)> told)
+{
+    m_storageFailure = std::move(told);
+}
+
+void Waveform::store(std::function<void()> job) const
+{
+    if (m_storage)
+        m_storage->post(std::move(job));
+    else
+        job();
+}
+
+qint64 Waveform::frames() const
+{
+    return m_frames + insertedFrames();
+}
+
+qint64 Waveform::insertedFrames() const
+{
+    if (m_insertPiece < 0)
+        return 0;
+    return std::max<qint64>(m_spool->frames() - m_insertSpoolStart, 0);
+}
+
+std::vector<WavePiece> Waveform::pieces() const
+{
+    std::vector<WavePiece> pieces = m_pieces;
+    if (m_insertPiece >= 0)
+        pieces[std::size_t(m_insertPiece)].frames = m_insertStartFrames + insertedFrames();
+    return pieces;
+}
+
 Result<std::unique_ptr<Waveform>> Waveform::readOnlyCopy() const
 {
     auto copy = std::make_unique<Waveform>(m_format);
     copy->m_spoolFolder = m_spoolFolder;
-    copy->m_pieces = m_pieces;
-    copy->m_frames = m_frames;
+    copy->m_fs = m_fs;
+    copy->m_pieces = pieces();
+    copy->m_frames = frames();
     copy->m_filePath = m_filePath;
     copy->m_fileDataOffset = m_fileDataOffset;
     if (m_file.isOpen()) {
@@ -116,12 +162,9 @@ Result<std::unique_ptr<Waveform>> Waveform::readOnlyCopy() const
             return file.failure();
         copy->m_file = std::move(file.value());
     }
-    if (m_spool.isValid()) {
-        Result<SpoolFile> spool = m_spool.readView();
-        if (!spool.ok())
-            return spool.failure();
-        copy->m_spool = std::move(spool.value());
-    }
+    // the spool is only ever appended to: what the copy names stays as it is
+    copy->m_spool = m_spool;
+    copy->m_spoolFrames = m_spoolFrames;
     return copy;
 }
 
@@ -132,9 +175,21 @@ Waveform::Source Waveform::source(const WavePiece &piece) const
         const int encoding = m_format.encoding();
         const bool asEncoded = encoding == SF_FORMAT_PCM_16 || encoding == SF_FORMAT_PCM_32
                                || encoding == SF_FORMAT_FLOAT || encoding == SF_FORMAT_DOUBLE;
-        return {m_spool.fd(), asEncoded ? m_spool.dataOffset() : -1};
+        return {m_spool->fd(), asEncoded ? m_spool->dataOffset() : -1};
     }
     return {m_file.fd(), m_fileDataOffset};
+}
+
+Result<> Waveform::settle() const
+{
+    qint64 needed = 0;
+    for (const WavePiece &piece : pieces()) {
+        if (piece.source == WavePiece::Spool)
+            needed = std::max(needed, piece.start + piece.frames);
+    }
+    if (needed > 0 && !m_spool->waitFor(needed))
+        return Failure(Failure::Io, MediaTexts::spoolShrank());
+    return {};
 }
 
 namespace {
@@ -170,11 +225,11 @@ bool sameLayout(const WaveFormat &a, const WaveFormat &b)
 
 } // namespace
 
-std::unique_ptr<Waveform> Waveform::recover(SpoolFile spool,
+std::unique_ptr<Waveform> Waveform::recover(std::shared_ptr<SpoolFile> spool,
                                             const TakeJournal *journal,
                                             std::unique_ptr<Waveform> file)
 {
-    if (journal && !sameLayout(journal->format, spool.format()))
+    if (journal && !sameLayout(journal->format, spool->format()))
         journal = nullptr;
     if (file
         && (!journal || file->format().sndfileFormat() != journal->format.sndfileFormat()
@@ -184,22 +239,23 @@ std::unique_ptr<Waveform> Waveform::recover(SpoolFile spool,
     std::vector<WavePiece> pieces;
     if (journal)
         pieces = journalPieces(*journal,
-                               spool.frames(),
+                               spool->frames(),
                                file ? file->frames() : 0,
                                file != nullptr);
     if (pieces.empty()) {
         file.reset();
-        pieces = {{WavePiece::Spool, 0, spool.frames()}};
+        pieces = {{WavePiece::Spool, 0, spool->frames()}};
     }
 
     auto waveform = file ? std::move(file)
-                         : std::make_unique<Waveform>(journal ? journal->format : spool.format());
+                         : std::make_unique<Waveform>(journal ? journal->format : spool->format());
     waveform->m_pieces = std::move(pieces);
     waveform->m_frames = 0;
     for (const WavePiece &piece : waveform->m_pieces)
         waveform->m_frames += piece.frames;
     waveform->m_started = journal && journal->started.isValid() ? journal->started
                                                                 : QDateTime::currentDateTime();
+    waveform->m_spoolFrames = spool->frames();
     waveform->m_spool = std::move(spool);
     return waveform;
 }
@@ -210,7 +266,7 @@ Result<qint64> Waveform::read(qint64 start, void *out, qint64 frames)
     const int frameBytes = m_format.bytesPerFrame();
     qint64 done = 0;
     qint64 pieceStart = 0;
-    for (const WavePiece &piece : m_pieces) {
+    for (const WavePiece &piece : pieces()) {
         if (done >= frames)
             break;
         const qint64 pieceEnd = pieceStart + piece.frames;
@@ -237,17 +293,20 @@ Result<qint64> Waveform::readPiece(const WavePiece &piece, qint64 offset, char *
 {
     if (piece.source == WavePiece::File)
         return m_file.read(piece.start + offset, m_format.sampleType(), out, frames);
-    return m_spool.read(piece.start + offset, out, frames);
+    return m_spool->read(piece.start + offset, out, frames);
 }
 
 Result<> Waveform::beginInsert(qint64 at)
 {
     endInsert();
-    if (!m_spool.isValid()) {
-        Result<SpoolFile> spool = SpoolFile::create(spoolFolder(), m_format);
+    if (!m_spool) {
+        Result<std::shared_ptr<SpoolFile>> spool = SpoolFile::create(spoolFolder(),
+                                                                     m_format,
+                                                                     *m_fs);
         if (!spool.ok())
             return spool.failure();
         m_spool = std::move(spool.value());
+        m_spoolFrames = 0;
         m_started = QDateTime::currentDateTime();
     }
     m_saved = false;
@@ -260,10 +319,11 @@ Result<> Waveform::beginInsert(qint64 at)
         pieceStart += m_pieces[index].frames;
         ++index;
     }
+    m_insertSpoolStart = m_spoolFrames;
     // recording on at the end of the latest recording grows that piece
     if (index < m_pieces.size() && pieceStart + m_pieces[index].frames == at
         && m_pieces[index].source == WavePiece::Spool
-        && m_pieces[index].start + m_pieces[index].frames == m_spool.frames()) {
+        && m_pieces[index].start + m_pieces[index].frames == m_spoolFrames) {
         m_insertPiece = qint64(index);
         m_insertStartFrames = m_pieces[index].frames;
         writeJournal();
@@ -281,7 +341,7 @@ Result<> Waveform::beginInsert(qint64 at)
         ++index;
     }
     m_pieces.insert(m_pieces.begin() + qsizetype(index),
-                    WavePiece{WavePiece::Spool, m_spool.frames(), 0});
+                    WavePiece{WavePiece::Spool, m_spoolFrames, 0});
     m_insertPiece = qint64(index);
     m_insertStartFrames = 0;
     writeJournal();
@@ -294,37 +354,47 @@ Result<> Waveform::appendInserted(const char *data, qint64 frames)
         return MediaTexts::spoolFailure(EBADF); // no insertion under way
     if (frames <= 0)
         return {};
-    if (Result<> appended = m_spool.append(data, frames); !appended.ok())
-        return appended;
-    m_pieces[std::size_t(m_insertPiece)].frames += frames;
-    m_frames += frames;
     ++m_changes;
-    return {};
+    return m_spool->append(data, frames);
 }
 
-qint64 Waveform::insertedFrames() const
-{
-    if (m_insertPiece < 0)
-        return 0;
-    return m_pieces[std::size_t(m_insertPiece)].frames - m_insertStartFrames;
-}
-
-void Waveform::endInsert()
+void Waveform::endInsert(qint64 takeFrames)
 {
     if (m_insertPiece < 0)
         return;
-    if (m_pieces[std::size_t(m_insertPiece)].frames == 0)
+    if (takeFrames < 0)
+        takeFrames = insertedFrames();
+    WavePiece &piece = m_pieces[std::size_t(m_insertPiece)];
+    piece.frames = m_insertStartFrames + takeFrames;
+    m_frames += takeFrames;
+    m_spoolFrames += takeFrames;
+    if (piece.frames == 0)
         m_pieces.erase(m_pieces.begin() + qsizetype(m_insertPiece));
     m_insertPiece = -1;
     m_insertStartFrames = 0;
+    ++m_changes;
     writeJournal();
-    if (const Result<> flushed = flushSpool(); !flushed.ok())
-        qCWarning(lcMedia).noquote() << "could not flush the spool:" << flushed.reason();
 }
 
-Result<> Waveform::flushSpool()
+void Waveform::keepOnlyDurableSound()
 {
-    return m_spool.flush();
+    if (!m_spool)
+        return;
+    const qint64 kept = m_spool->durableFrames();
+    endInsert(std::max<qint64>(kept - m_insertSpoolStart, 0));
+    std::vector<WavePiece> pieces;
+    m_frames = 0;
+    for (WavePiece piece : m_pieces) {
+        if (piece.source == WavePiece::Spool)
+            piece.frames = std::clamp<qint64>(kept - piece.start, 0, piece.frames);
+        if (piece.frames > 0)
+            pieces.push_back(piece);
+        m_frames += piece.frames;
+    }
+    m_pieces = std::move(pieces);
+    m_spoolFrames = std::min(m_spoolFrames, kept);
+    ++m_changes;
+    writeJournal();
 }
 
 void Waveform::savedAs(const QString &path)
@@ -335,7 +405,7 @@ void Waveform::savedAs(const QString &path)
     Result<std::unique_ptr<Waveform>> saved = Waveform::open(path);
     if (saved.ok() && sameLayout(saved.value()->format(), m_format)
         && saved.value()->format().encoding() == m_format.encoding()
-        && saved.value()->frames() == m_frames) {
+        && saved.value()->frames() == frames() && m_insertPiece < 0) {
         Waveform &file = *saved.value();
         m_file = std::move(file.m_file);
         m_filePath = file.m_filePath;
@@ -352,12 +422,15 @@ void Waveform::savedAs(const QString &path)
 
 void Waveform::discard()
 {
-    m_spool.remove();
+    if (!m_spool)
+        return;
+    // after whatever is still being written to it
+    store([spool = std::move(m_spool)] { spool->remove(); });
 }
 
 void Waveform::writeJournal()
 {
-    if (!m_spool.isValid())
+    if (!m_spool)
         return;
     TakeJournal journal;
     journal.started = m_started;
@@ -368,8 +441,25 @@ void Waveform::writeJournal()
     journal.pieces = m_pieces;
     journal.growingPiece = int(m_insertPiece);
     journal.saved = m_saved;
-    // A journal that cannot be written costs only the piecing together after a crash: the
-    // spool itself still holds every take.
-    if (const Result<> written = journal.write(m_spool.journalPath()); !written.ok())
-        qCWarning(lcMedia).noquote() << written.reason();
+    // The journal never names sound the spool does not hold on the disk: it is replaced only
+    // after the flush that puts the last of it there. (The growing piece names none: it runs
+    // on to the end of the spool.)
+    qint64 named = 0;
+    for (std::size_t i = 0; i < m_pieces.size(); ++i) {
+        if (m_pieces[i].source == WavePiece::Spool && qint64(i) != m_insertPiece)
+            named = std::max(named, m_pieces[i].start + m_pieces[i].frames);
+    }
+    store([spool = m_spool, journal, named, fs = m_fs, told = m_storageFailure] {
+        if (spool->path().isEmpty())
+            return; // removed meanwhile
+        if (spool->durableFrames() < named) {
+            qCInfo(lcMedia) << "journal not replaced: the spool lost the sound it would name";
+            return;
+        }
+        if (const Result<> written = journal.write(spool->journalPath(), *fs); !written.ok()) {
+            qCWarning(lcMedia).noquote() << written.reason();
+            if (told)
+                told(written.reason());
+        }
+    });
 }

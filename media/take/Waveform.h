@@ -4,46 +4,62 @@
 #include "media/files/SndFile.h"
 #include "media/files/WaveFormat.h"
 #include "media/files/WaveHeaderCheck.h"
-#include "media/take/SpoolFile.h"
 #include "media/take/WavePiece.h"
 
 #include <QDateTime>
 #include <QString>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
+class FileSystem;
+class SpoolFile;
+class StorageThread;
 struct TakeJournal;
 
 // The sound the media control holds: a piece table over the opened file, read in place, and
 // over the spool of captured audio. Nothing of it is kept in memory but the table. Whenever its
 // shape changes, a journal beside the spool says what it is made of, so that it can be put
-// together again after a crash.
+// together again after a crash. It lives on the window's thread; the spool is written on the
+// storage thread, where the journal is replaced too, after the sound it describes is on the disk.
 class Waveform
 {
 public:
     // An empty waveform.
     explicit Waveform(const WaveFormat &format = WaveFormat::newRecording());
+    ~Waveform();
     // Opens path in place.
     static Result<std::unique_ptr<Waveform>> open(const QString &path);
     // The recording a spool was left with. With file (the journal's file, opened again and
     // unchanged), the takes come back where they were recorded into it; without, the recorded
     // audio alone. A journal that does not match the spool is passed over for the whole spool.
-    static std::unique_ptr<Waveform> recover(SpoolFile spool,
+    static std::unique_ptr<Waveform> recover(std::shared_ptr<SpoolFile> spool,
                                              const TakeJournal *journal,
                                              std::unique_ptr<Waveform> file);
 
+    // Where spools go (the program's state folder unless a test or benchmark says otherwise),
+    // the calls that write them, and the thread they are written on (none: each write at once,
+    // on the caller's thread).
+    void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
+    QString spoolFolder() const;
+    void setStorage(StorageThread *thread, FileSystem *fileSystem);
+    FileSystem &fileSystem() const { return *m_fs; }
+    // Told, on the storage thread, when the journal cannot be written.
+    void onStorageFailure(std::function<void(const QString &reason)> told);
+
     const WaveFormat &format() const { return m_format; }
-    qint64 frames() const { return m_frames; }
+    qint64 frames() const;
     // The file this waveform was opened from; empty for a new recording.
     const QString &filePath() const { return m_filePath; }
 
     // Reads up to frames frames from start, in the format's sample type; returns the frames
     // read, fewer only past the end. Fails when a file the pieces lie in cannot be read or holds
-    // less than it did (another program cut it short).
+    // less than it did (another program cut it short). Any thread, while the waveform stays.
     Result<qint64> read(qint64 start, void *out, qint64 frames);
 
-    const std::vector<WavePiece> &pieces() const { return m_pieces; }
+    // The pieces, the one growing with a take as far as it is written.
+    std::vector<WavePiece> pieces() const;
     // Where a piece's frames lie, when its source holds them in the waveform's encoding byte
     // for byte (so a save can copy them as they are); offset -1 when it does not.
     struct Source
@@ -52,22 +68,27 @@ public:
         qint64 offset = -1; // of the source's frame 0
     };
     Source source(const WavePiece &piece) const;
+    // Waits until the spool holds every frame the pieces name; fails when it never will.
+    Result<> settle() const;
 
     // The same sound, read through handles of its own: for a save on another thread while
     // this one goes on playing or recording. It never changes the files.
     Result<std::unique_ptr<Waveform>> readOnlyCopy() const;
 
-    // Starts inserting captured audio at frame at (clamped to the end).
+    // Starts inserting captured audio at frame at (clamped to the end); the take goes to
+    // spool(), in the format's sample type.
     Result<> beginInsert(qint64 at);
-    // Appends frames (in the format's sample type) to the insertion; all or nothing. The reason
-    // says that the recording stopped, and why.
+    const std::shared_ptr<SpoolFile> &spool() const { return m_spool; }
+    // Appends frames to the insertion at once, on this thread; all or nothing.
     Result<> appendInserted(const char *data, qint64 frames);
+    // The take's frames written so far.
     qint64 insertedFrames() const;
-    // Ends the insertion and puts the spool and the journal on disk.
-    void endInsert();
+    // Ends the insertion, which holds takeFrames (by default what is written so far); the
+    // journal is replaced once they are on the disk.
+    void endInsert(qint64 takeFrames = -1);
+    // The spool lost what it held past its last flush: the pieces keep only what it has.
+    void keepOnlyDurableSound();
 
-    // Puts the captured audio written so far on the disk itself.
-    Result<> flushSpool();
     // Counts the changes to the recording, so that a save can tell whether what it wrote is
     // still the recording once it is done.
     quint64 changes() const { return m_changes; }
@@ -77,13 +98,10 @@ public:
     // The user dropped the recording: its spool and journal go.
     void discard();
 
-    // Where spools go; the program's state folder unless a test or benchmark says otherwise.
-    void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
-    QString spoolFolder() const;
-
 private:
     Result<qint64> readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames);
     static bool storedAsEncoded(const SF_INFO &info, const WaveHeaderCheck::Layout &layout);
+    void store(std::function<void()> job) const;
     void writeJournal();
 
     WaveFormat m_format;
@@ -92,13 +110,18 @@ private:
     qint64 m_fileSize = 0;
     qint64 m_fileModifiedMs = 0;
     qint64 m_fileDataOffset = -1; // where its sound data lies, when that is the encoding itself
-    SpoolFile m_spool;
+    std::shared_ptr<SpoolFile> m_spool;
+    qint64 m_spoolFrames = 0; // the spool's frames once the takes so far are all written
     QString m_spoolFolder;
+    StorageThread *m_storage = nullptr;
+    FileSystem *m_fs;
+    std::function<void(const QString &)> m_storageFailure;
     QDateTime m_started; // when the first take began
     bool m_saved = false;
     quint64 m_changes = 0;
-    std::vector<WavePiece> m_pieces;
-    qint64 m_frames = 0;
-    qint64 m_insertPiece = -1;      // index of the piece growing with the recording, or -1
-    qint64 m_insertStartFrames = 0; // that piece's length when the insertion began
+    std::vector<WavePiece> m_pieces; // the growing one as it was when its take began
+    qint64 m_frames = 0;             // the growing take's own frames not counted
+    qint64 m_insertPiece = -1;       // index of the piece growing with the recording, or -1
+    qint64 m_insertStartFrames = 0;  // that piece's length when the insertion began
+    qint64 m_insertSpoolStart = 0;   // where in the spool the take begins
 };

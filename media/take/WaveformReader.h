@@ -2,12 +2,13 @@
 
 #include "media/server/SoundSource.h"
 
+#include <atomic>
 #include <vector>
 
 class Waveform;
 
 // What playback pulls from: the waveform's frames from a start frame to the end, in the format
-// the sink plays (doubles handed over as floats).
+// the sink plays (doubles handed over as floats). Read on the sound server's thread.
 class WaveformReader : public SoundSource
 {
 public:
@@ -22,7 +23,7 @@ public:
 private:
     Waveform *m_waveform = nullptr;
     qint64 m_start = 0;
-    qint64 m_next = 0;
+    std::atomic<qint64> m_next{0}; // read on the sound server's thread, looked at on others
     int m_outFrameBytes = 0;
     std::vector<double> m_doubles;
 };

@@ -86,6 +86,7 @@ void tst_NoFileLeft::chosenEnd_leavesNoSpool()
     WaveWindow w;
     QVERIFY(w.click(w.ui().cmdRecord));
     w.input->push(QByteArray(44100 * 4, '\x11'));
+    w.media->waitForStorage();
     QCOMPARE(entries(spool).size(), 2); // the spool and its journal
     if (end == u"new") {
         QVERIFY(w.click(w.ui().cmdStop));
@@ -111,6 +112,7 @@ void tst_NoFileLeft::chosenEnd_leavesNoSpool()
         }
         QVERIFY(ended);
     }
+    w.media->waitForStorage();
     QCOMPARE(entries(spool), QStringList());
     QCOMPARE(entries(target.path()), saved);
 }

@@ -397,6 +397,7 @@ private:
             for (char &b : bytes)
                 b = char(m_random.bounded(256));
             m_input->push(bytes, qsizetype(m_random.bounded(1, 5000)));
+            m_wave->waitForStorage(); // written on the storage thread meanwhile
             m_frames += frames;
         } else if (m_wave->isPlaying()) {
             m_output->pull(qint64(m_random.bounded(1, 20000)));
@@ -472,6 +473,8 @@ private:
 
     QStringList spoolFolder() const
     {
+        if (m_wave)
+            m_wave->waitForStorage();
         return QDir(m_folder + QStringLiteral("/spool"))
                 .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden);
     }

@@ -8,6 +8,7 @@
 #include "media/files/WaveFileHeader.h"
 #include "media/files/WaveSaver.h"
 #include "media/take/Waveform.h"
+#include "platform/FileSystem.h"
 
 #include <QDir>
 #include <QFile>
@@ -282,12 +283,16 @@ void tst_WaveSaver::cancel_stopsASaveThatIsRunning()
 void tst_WaveSaver::leftovers_ofACrashedSave_goAtTheNextStart()
 {
     const QString stateFolder = path("state");
-    const Result<PendingSave> running = PendingSave::begin(path("kept.wav"), stateFolder);
+    const Result<PendingSave> running = PendingSave::begin(path("kept.wav"),
+                                                           stateFolder,
+                                                           FileSystem::system());
     QVERIFY(running.ok());
     // another copy of the program dies in the middle of its save
     const pid_t child = ::fork();
     if (child == 0) {
-        const Result<PendingSave> killed = PendingSave::begin(path("lost.wav"), stateFolder);
+        const Result<PendingSave> killed = PendingSave::begin(path("lost.wav"),
+                                                              stateFolder,
+                                                              FileSystem::system());
         ::_exit(killed.ok() ? 0 : 1);
     }
     int status = 0;

@@ -1,8 +1,8 @@
 #include "SyntheticAudioInput.h"
 
-#include <QIODevice>
+#include "media/server/CaptureSink.h"
 
-Result<> SyntheticAudioInput::start(const AudioFormat &format, QIODevice *sink)
+Result<> SyntheticAudioInput::start(const AudioFormat &format, CaptureSink *sink)
 {
     if (!m_startFailure.isEmpty())
         return Failure(std::exchange(m_startFailure, QString()));
@@ -19,7 +19,13 @@ void SyntheticAudioInput::stop()
 void SyntheticAudioInput::push(const QByteArray &bytes, qsizetype chunk)
 {
     for (qsizetype at = 0; m_sink && at < bytes.size(); at += chunk)
-        m_sink->write(bytes.constData() + at, std::min(chunk, bytes.size() - at));
+        m_sink->captured(bytes.constData() + at, std::min(chunk, bytes.size() - at));
+}
+
+void SyntheticAudioInput::lose(qint64 frames)
+{
+    if (m_sink)
+        m_sink->lost(frames);
 }
 
 void SyntheticAudioInput::breakOff(const QString &reason)

@@ -3,12 +3,13 @@
 #include "media/server/AudioInput.h"
 
 #include "media/server/AudioFormat.h"
-#include <QByteArray>
-#include <QIODevice>
-#include <QPointer>
 
-// A capture back end that pushes samples a test hands it through the same sink the sound
-// server's audio goes through.
+#include <QByteArray>
+
+class CaptureSink;
+
+// A capture back end that hands the sink samples a test gives it, the way the sound server's
+// audio goes, but on the test's own thread.
 class SyntheticAudioInput : public AudioInput
 {
     Q_OBJECT
@@ -17,13 +18,15 @@ public:
     using AudioInput::AudioInput;
 
     void setSource(const QByteArray &) override {}
-    Result<> start(const AudioFormat &format, QIODevice *sink) override;
+    Result<> start(const AudioFormat &format, CaptureSink *sink) override;
     void stop() override;
 
     // The reason the next start fails with; empty to let it succeed.
     void failNextStart(const QString &reason) { m_startFailure = reason; }
-    // Writes bytes into the running capture, in pieces of at most chunk bytes.
+    // Hands bytes to the running capture, in pieces of at most chunk bytes.
     void push(const QByteArray &bytes, qsizetype chunk = 1764);
+    // Tells the running capture that frames of sound never arrived.
+    void lose(qint64 frames);
     // Ends the running capture the way a lost server does.
     void breakOff(const QString &reason);
 
@@ -31,7 +34,7 @@ public:
     AudioFormat format() const { return m_format; }
 
 private:
-    QPointer<QIODevice> m_sink;
+    CaptureSink *m_sink = nullptr;
     AudioFormat m_format;
     QString m_startFailure;
 };

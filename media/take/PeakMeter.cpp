@@ -1,4 +1,4 @@
-#include "media/PeakMeter.h"
+#include "media/take/PeakMeter.h"
 
 #include <cmath>
 #include <cstring>

@@ -2,6 +2,8 @@
 
 #include "media/server/AudioFormat.h"
 
+#include <algorithm>
+
 // The loudest sample of the last stretch of captured sound, in dBFS, and whether one reached
 // full scale. Fed whole buffers as the server delivers them, read about ten times a second.
 class PeakMeter
@@ -20,6 +22,8 @@ public:
     void add(const char *data, qint64 frames);
     // A stretch of about 100 ms is complete.
     bool due() const { return m_frames >= m_framesPerReading; }
+    // Frames still to come before the stretch is complete.
+    qint64 framesLeft() const { return std::max<qint64>(m_framesPerReading - m_frames, 0); }
     // The reading of the stretch so far; the next stretch starts.
     Reading take();
 
