@@ -1,3 +1,5 @@
+#include "support/WavFixture.h"
+
 #include "media/WaveMediaControl.h"
 
 #include <QElapsedTimer>
@@ -7,8 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -132,6 +136,7 @@ private slots:
     void initTestCase();
     void record_twoSeconds_savesTheTone();
     void record_keepsEverythingFromCommandToStop();
+    void record_goesOnWhileTheWindowIsStalled();
     void play_letsTheWholeRecordingOut_data();
     void play_letsTheWholeRecordingOut();
     void play_endsOnlyOnceTheLastFrameIsHeard();
@@ -201,6 +206,48 @@ void tst_RealAudio::record_keepsEverythingFromCommandToStop()
                                     .arg(heldMs)
                                     .arg(askedMs)));
     }
+}
+
+void tst_RealAudio::record_goesOnWhileTheWindowIsStalled()
+{
+    WaveMediaControl control;
+    control.setFileName("new");
+    control.setCommand("open");
+    QSignalSpy lost(&control, &MediaControl::SoundLost);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QCOMPARE(control.setCommand("record").reason(), QString());
+    QTest::qWait(500);
+    // The window's thread does nothing at all for longer than the server keeps a record
+    // stream's sound (about 24 s of this format): a capture that lived on it would lose sound.
+    std::this_thread::sleep_for(std::chrono::seconds(26));
+    QTest::qWait(500);
+    const double ranSeconds = double(elapsed.nsecsElapsed()) / 1e9;
+    control.setCommand("stop");
+
+    QCOMPARE(lost.count(), 0);
+    const double heldSeconds = double(control.lengthFrames()) / 44100;
+    QVERIFY2(std::abs(heldSeconds - ranSeconds) <= 0.1,
+             qPrintable(QStringLiteral("held %1 s of %2 s").arg(heldSeconds).arg(ranSeconds)));
+    // and every 10 ms of it carries the tone: no gap, no silence in place of sound
+    const QString file = m_dir.filePath("stalled.wav");
+    control.setFileName(file);
+    QCOMPARE(control.setCommand("save").reason(), QString());
+    const WavFixture::Samples take = WavFixture::read(file);
+    const qint64 window = 441;
+    int silent = 0;
+    // the server's first moment may be silence of its own; from the first sound on, none
+    qint64 first = 0;
+    while (first < take.frames() && std::abs(take.ints[std::size_t(first * 2)]) < (1 << 28))
+        ++first;
+    for (qint64 w = first; w + window <= take.frames(); w += window) {
+        double sum = 0;
+        for (qint64 i = w; i < w + window; ++i)
+            sum += std::pow(double(take.ints[std::size_t(i * 2)]) / 65536, 2);
+        if (std::sqrt(sum / window) < 0.05 * 32768)
+            ++silent;
+    }
+    QCOMPARE(silent, 0);
 }
 
 void tst_RealAudio::play_letsTheWholeRecordingOut_data()

@@ -69,6 +69,7 @@ private slots:
     void record_keepsCapturedAudio_whenServerIsLost();
     void record_stopsWithReason_whenDiskIsFull();
     void save_whileRecording_writesWhatWasCaptured();
+    void record_fillsSoundThatNeverArrivedWithSilence();
     void record_measuresInputLevel_data();
     void record_measuresInputLevel();
 
@@ -341,6 +342,31 @@ void tst_WaveMediaControl::save_whileRecording_writesWhatWasCaptured()
 
     QVERIFY(WavFixture::read(path("partial.wav")).ints == widened(first));
     QCOMPARE(m_control->lengthFrames(), qint64(22150));
+}
+
+void tst_WaveMediaControl::record_fillsSoundThatNeverArrivedWithSilence()
+{
+    m_control->setFileName("new");
+    m_control->setCommand("open");
+    m_control->setCommand("record");
+    QSignalSpy lost(m_control.get(), &MediaControl::SoundLost);
+    const auto before = ramp16(22050, 2, 7);
+    const auto after = ramp16(22050, 2, 8);
+    m_input->push(bytesOf(before), 1001);
+    m_input->lose(22050);
+    m_input->push(bytesOf(after), 1001);
+    m_control->setCommand("stop");
+
+    // the take lasts as long as it ran, and says how much of it is silence in place of sound
+    QCOMPARE(m_control->Length(), 1500);
+    QTRY_COMPARE(lost, QList<QVariantList>{{qint64(500)}});
+    m_control->setFileName(path("take.wav"));
+    QCOMPARE(m_control->setCommand("save").reason(), QString());
+    auto expected = widened(before);
+    expected.resize(expected.size() + 44100, 0);
+    const auto tail = widened(after);
+    expected.insert(expected.end(), tail.begin(), tail.end());
+    QVERIFY(WavFixture::read(path("take.wav")).ints == expected);
 }
 
 void tst_WaveMediaControl::record_measuresInputLevel_data()

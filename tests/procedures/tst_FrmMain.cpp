@@ -61,6 +61,7 @@ private slots:
     void help_passesReadmeAsOneArgument();
     void expander_growsOnceAndShowsLowerBand();
     void whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake();
+    void whileRecording_lostSoundIsTold_andLevelsOnlyWhileSeen();
 };
 
 void FrmMainTest::buttons_reachTheirProcedures()
@@ -337,6 +338,36 @@ void FrmMainTest::whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake
     emit rig.media.brokeOff(QStringLiteral("磁盘已满"));
     QTRY_VERIFY(!rig.fakes.sleepInhibitor.held);
     QCOMPARE(rig.fakes.sleepInhibitor.calls.size(), 4);
+}
+
+void FrmMainTest::whileRecording_lostSoundIsTold_andLevelsOnlyWhileSeen()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&rig.frmMain));
+    const FrmMainUi &ui = rig.ui;
+    QTest::mouseClick(ui.cmdRecord, Qt::LeftButton);
+    QTRY_VERIFY(ui.levelMeter->isVisible());
+
+    // in the warning's place, in red, until the next take
+    emit rig.media.SoundLost(480);
+    QVERIFY(ui.lblNoSignal->isVisible() && !ui.levelMeter->isVisible());
+    QCOMPARE(ui.lblNoSignal->text(), QStringLiteral("丢失了 0.5 秒声音，已用静音补齐"));
+    emit rig.media.InputLevel(-6, false);
+    emit rig.media.SoundLost(2040);
+    QCOMPARE(ui.lblNoSignal->text(), QStringLiteral("丢失了 2.0 秒声音，已用静音补齐"));
+    QVERIFY(!ui.levelMeter->isVisible());
+    QTest::mouseClick(ui.cmdStop, Qt::LeftButton);
+    QVERIFY(ui.lblNoSignal->isVisible());
+    QTest::mouseClick(ui.cmdRecord, Qt::LeftButton);
+    QVERIFY(!ui.lblNoSignal->isVisible());
+
+    // nobody sees the level of a minimised window: the capture need not measure it
+    rig.frmMain.showMinimized();
+    QTRY_COMPARE(rig.media.levelWanted, QList<bool>{false});
+    rig.frmMain.showNormal();
+    QTRY_COMPARE(rig.media.levelWanted, (QList<bool>{false, true}));
 }
 
 QTEST_MAIN(FrmMainTest)

@@ -21,6 +21,7 @@ public:
     Result<> canOpen(const QString &path) const override;
     void selectDevices(const QByteArray &, const QByteArray &) override { ++devicesSelected; }
     void cancelSave() override { saveCancelled = true; }
+    void setLevelWanted(bool wanted) override { levelWanted << wanted; }
     QList<LeftoverTake> leftoverTakes() override;
     Result<> recoverTake(const QString &id) override;
     void discardTake(const QString &id) override;
@@ -38,6 +39,7 @@ public:
     QList<LeftoverTake> leftovers; // what leftoverTakes() finds
     QList<qint64> saveSteps;       // frames written at each progress report of a "save"
     bool saveCancelled = false;
+    QList<bool> levelWanted; // each call of setLevelWanted
 
 private:
     void use(const QString &call) const;
