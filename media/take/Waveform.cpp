@@ -399,13 +399,15 @@ void Waveform::keepOnlyDurableSound()
 
 void Waveform::savedAs(const QString &path)
 {
+    if (m_insertPiece >= 0)
+        return; // a take goes on: the recording is more than what was saved
     // Rebuilt on the file just written, the journal names that file as it is now, so a crash
     // after further takes gives back the file with those takes rather than taking the file
     // for changed.
     Result<std::unique_ptr<Waveform>> saved = Waveform::open(path);
     if (saved.ok() && sameLayout(saved.value()->format(), m_format)
         && saved.value()->format().encoding() == m_format.encoding()
-        && saved.value()->frames() == frames() && m_insertPiece < 0) {
+        && saved.value()->frames() == frames()) {
         Waveform &file = *saved.value();
         m_file = std::move(file.m_file);
         m_filePath = file.m_filePath;
