@@ -21,7 +21,8 @@
 #              /var/tmp/tapewren-pipewire-root; its build log is that name with .log),
 #              MIRROR (default: the bookworm mirror of this machine's apt sources),
 #              PIPEWIRE_QUANTUM (frames, e.g. 8192 as on Bluetooth, or FRAMES/RATE: the graph
-#              then runs at that fixed quantum, and so at a large output latency).
+#              then runs at that fixed quantum, 8192 frames at most, and at that rate; a large
+#              quantum is a large output latency).
 set -euo pipefail
 
 suite=bookworm
@@ -61,11 +62,19 @@ run_inside() {
     local quantum=${PIPEWIRE_QUANTUM:-}
     # PipeWire's own clients would read it as theirs: the whole graph takes it below.
     unset PIPEWIRE_QUANTUM
+    local frames=${quantum%%/*} rate=""
+    [[ "$quantum" == */* ]] && rate=${quantum#*/}
+    if [[ -n "$quantum" ]] && { ! [[ "$frames" =~ ^[0-9]+$ && "$rate" =~ ^([0-9]+)?$ ]] ||
+        ((frames < 16 || frames > 8192)); }; then
+        die "PIPEWIRE_QUANTUM must be 16 to 8192 frames, or FRAMES/RATE; not '$quantum'"
+    fi
 
-    local pids=()
+    # What this shell started, ended when it exits.
+    pids=()
+    command=""
     cleanup() {
         local pid
-        for pid in "${pids[@]}"; do
+        for pid in $command "${pids[@]}"; do
             kill "$pid" 2>/dev/null || true
         done
         for pid in "${pids[@]}"; do
@@ -77,6 +86,7 @@ run_inside() {
     # The namespace's first process ignores signals it has no handler for.
     trap 'exit 130' INT
     trap 'exit 143' TERM
+    trap 'exit 129' HUP
 
     if [[ -z "${DISPLAY:-}" ]]; then
         local n
@@ -112,16 +122,17 @@ run_inside() {
     echo "bluez_monitor.enabled = false" \
         >"$config/wireplumber/bluetooth.lua.d/80-tapewren-no-bluetooth.lua"
     if [[ -n "$quantum" ]]; then
-        local frames=${quantum%%/*}
-        [[ "$frames" =~ ^[0-9]+$ ]] && ((frames >= 16 && frames <= 8192)) ||
-            die "PIPEWIRE_QUANTUM must be 16 to 8192 frames (or FRAMES/RATE), not '$quantum'"
-        cat >"$config/pipewire/pipewire.conf.d/80-tapewren-quantum.conf" <<EOF
-context.properties = {
-    default.clock.quantum = $frames
-    default.clock.min-quantum = $frames
-    default.clock.max-quantum = $frames
-}
-EOF
+        {
+            echo "context.properties = {"
+            echo "    default.clock.quantum = $frames"
+            echo "    default.clock.min-quantum = $frames"
+            echo "    default.clock.max-quantum = $frames"
+            if [[ -n "$rate" ]]; then
+                echo "    default.clock.rate = $rate"
+                echo "    default.clock.allowed-rates = [ $rate ]"
+            fi
+            echo "}"
+        } >"$config/pipewire/pipewire.conf.d/80-tapewren-quantum.conf"
     fi
     server() {
         # $1: the program, started with the configuration above; its log is $work/$1.log.
@@ -171,8 +182,16 @@ EOF
         die_log "$work/feed.log" "no tone on the input vmic"
     export TAPEWREN_TEST_PULSE=1
 
+    # In the background, so that a signal to this shell is acted on at once; with the
+    # interrupt signals a background job would ignore restored.
+    (
+        trap - INT QUIT
+        exec "$@"
+    ) <&0 &
+    command=$!
     local rc=0
-    "$@" || rc=$?
+    wait "$command" || rc=$?
+    command=""
     return $rc
 }
 
@@ -268,8 +287,31 @@ exec 9>&-
 
 work=$(mktemp -d /tmp/tapewren-pipewire.XXXXXX)
 chmod 700 "$work"
-rc=0
-unshare --mount --propagation private --pid --fork --mount-proc --kill-child \
-    bash "$0" --in-namespace "$root" "$work" "$@" || rc=$?
+# In the background (with this standard input, and the interrupt signals a background job
+# would ignore restored) so that a signal to this shell is acted on at once.
+(
+    trap - INT QUIT
+    exec unshare --mount --propagation private --pid --fork --mount-proc --kill-child \
+        bash "$0" --in-namespace "$root" "$work" "$@"
+) <&0 &
+namespace=$!
+interrupted=""
+# Asks the namespace's first process to stop, which ends everything that runs in the namespace;
+# a second signal ends it at once.
+interrupt() {
+    local first signal=TERM
+    [[ -n "$interrupted" ]] && signal=KILL
+    interrupted=$1
+    first=$(cat "/proc/$namespace/task/$namespace/children" 2>/dev/null) || true
+    if [[ -n "$first" ]]; then kill -$signal $first 2>/dev/null || true; fi
+}
+trap 'interrupt 130' INT
+trap 'interrupt 143' TERM
+trap 'interrupt 129' HUP
+while :; do
+    rc=0
+    wait "$namespace" || rc=$?
+    kill -0 "$namespace" 2>/dev/null || break
+done
 rm -rf "$work"
-exit $rc
+exit "${interrupted:-$rc}"
