@@ -63,6 +63,7 @@ fi
 echo "package: $deb"
 
 # The mirror and, if there is one, the security archive, from this machine's apt sources.
+step "Find the mirror"
 mirror=${MIRROR:-$(bash scripts/apt-mirror.sh "$suite" || true)}
 [[ -n "$mirror" ]] ||
     die "no apt source of this machine serves $suite (/etc/apt/sources.list*); set MIRROR"
