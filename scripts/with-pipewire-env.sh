@@ -14,7 +14,8 @@
 # PID namespace too: whatever it leaves running ends with it.
 #
 # Usage: scripts/with-pipewire-env.sh COMMAND [ARG...]
-# Needs root (it runs itself through sudo if not); the first run downloads about 200 MB.
+# Needs root (it runs itself through sudo if not); the first run downloads about 200 MB (the
+# root takes about 800 MB).
 # Exports TAPEWREN_TEST_PULSE=1. Stops, without running COMMAND, when the sound server or the
 # test devices do not come up.
 # Environment: TAPEWREN_PIPEWIRE_ROOT (the root's folder, default
