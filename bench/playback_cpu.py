@@ -2,7 +2,8 @@
 """CPU and wake-ups of the real program while it plays a recording, beside paplay playing the
 same file.
 
-Run under scripts/with-test-env.sh (Xvfb and the PulseAudio test server):
+Run under scripts/with-test-env.sh (Xvfb and the PulseAudio test server), or under
+scripts/with-pipewire-env.sh for the same on PipeWire's PulseAudio service:
     scripts/with-test-env.sh bench/playback_cpu.py build/program/tapewren [seconds] [rounds]
 Each round records seconds + 3 s of the test input with the program, stops, presses Play and
 measures the program for the given seconds with its window on screen; then paplay plays the
@@ -20,31 +21,10 @@ import sys
 import tempfile
 import time
 
-from recording_cpu import click, cpu_seconds, peer, start_take
+from recording_cpu import click, measure, peer, start_take
 
 PLAY = (186, 95)  # the Play button's middle, in window pixels
 STOP = (258, 95)
-
-
-def wakeups(pid):
-    total = 0
-    for task in os.listdir(f"/proc/{pid}/task"):
-        try:
-            with open(f"/proc/{pid}/task/{task}/status") as status:
-                for line in status:
-                    if line.startswith("voluntary_ctxt_switches:"):
-                        total += int(line.split()[1])
-        except OSError:
-            pass
-    return total
-
-
-def measure(pid, seconds):
-    """CPU in percent of a core and wake-ups per second over the given time."""
-    cpu, woken, start = cpu_seconds(pid), wakeups(pid), time.monotonic()
-    time.sleep(seconds)
-    elapsed = time.monotonic() - start
-    return (cpu_seconds(pid) - cpu) / elapsed * 100, (wakeups(pid) - woken) / elapsed
 
 
 def tapewren(program, seconds, state, copy_to):

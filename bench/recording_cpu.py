@@ -1,12 +1,16 @@
 #!/usr/bin/python3
-"""CPU the real program takes while it records, beside parecord recording the same input.
+"""CPU and wake-ups of the real program while it records, beside parecord recording the same
+input.
 
-Run under scripts/with-test-env.sh (Xvfb and the PulseAudio test server):
+Run under scripts/with-test-env.sh (Xvfb and the PulseAudio test server), or under
+scripts/with-pipewire-env.sh for the same on PipeWire's PulseAudio service:
     scripts/with-test-env.sh bench/recording_cpu.py build/program/tapewren [seconds] [rounds]
 Each round measures, one after the other and for the same time: the program recording with its
 window on screen (the level meter drawn ten times a second), the program recording with its
-window unmapped (nothing drawn), and parecord writing the same input to a WAV file. Prints one
-"name value unit" line per measurement and the medians.
+window unmapped (nothing drawn), and parecord at its defaults writing the same input to a WAV
+file. A wake-up is a voluntary switch away from the CPU of any of the process's threads: each is
+a sleep ended by the sound server, a timer or the X server. Prints one "name value unit" line
+per measurement and the medians.
 """
 
 import os
@@ -35,10 +39,25 @@ def cpu_seconds(pid):
     return total / 1e9
 
 
-def percent_over(pid, seconds):
-    before, start = cpu_seconds(pid), time.monotonic()
+def wakeups(pid):
+    total = 0
+    for task in os.listdir(f"/proc/{pid}/task"):
+        try:
+            with open(f"/proc/{pid}/task/{task}/status") as status:
+                for line in status:
+                    if line.startswith("voluntary_ctxt_switches:"):
+                        total += int(line.split()[1])
+        except OSError:
+            pass
+    return total
+
+
+def measure(pid, seconds):
+    """CPU in percent of a core and wake-ups per second over the given time."""
+    cpu, woken, start = cpu_seconds(pid), wakeups(pid), time.monotonic()
     time.sleep(seconds)
-    return (cpu_seconds(pid) - before) / (time.monotonic() - start) * 100
+    elapsed = time.monotonic() - start
+    return (cpu_seconds(pid) - cpu) / elapsed * 100, (wakeups(pid) - woken) / elapsed
 
 
 def xdotool(*args):
@@ -76,23 +95,23 @@ def tapewren(program, seconds, state):
     process, window = start_take(program, state)
     try:
         time.sleep(1)  # past the start
-        shown = percent_over(process.pid, seconds)
+        shown = measure(process.pid, seconds)
         xdotool("windowunmap", "--sync", window)
         time.sleep(0.5)
-        hidden = percent_over(process.pid, seconds)
+        hidden = measure(process.pid, seconds)
         return shown, hidden
     finally:
         os.killpg(process.pid, signal.SIGKILL)
         process.wait()
 
 
-def peer(command, settle, measure):
-    """Starts a peer program, lets it settle for that many seconds, and returns what measure
+def peer(command, settle, probe):
+    """Starts a peer program, lets it settle for that many seconds, and returns what probe
     (given its pid) finds."""
     process = subprocess.Popen(command, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     try:
         time.sleep(settle)
-        return measure(process.pid)
+        return probe(process.pid)
     finally:
         process.terminate()
         process.wait()
@@ -100,15 +119,17 @@ def peer(command, settle, measure):
 
 def parecord(seconds, folder):
     return peer(["parecord", "--file-format=wav", os.path.join(folder, "peer.wav")], 1,
-                lambda pid: percent_over(pid, seconds))
+                lambda pid: measure(pid, seconds))
 
 
 def main():
     program = sys.argv[1]
     seconds = float(sys.argv[2]) if len(sys.argv) > 2 else 10
     rounds = int(sys.argv[3]) if len(sys.argv) > 3 else 3
-    results = {"record_cpu_window_shown_percent": [], "record_cpu_window_hidden_percent": [],
-               "parecord_cpu_percent": []}
+    results = {"record_cpu_window_shown_percent": [], "record_wakeups_window_shown_per_s": [],
+               "record_cpu_window_hidden_percent": [], "record_wakeups_window_hidden_per_s": [],
+               "parecord_cpu_percent": [], "parecord_wakeups_per_s": []}
+    units = ("%", "/s") * 3
     for _ in range(rounds):
         folder = tempfile.mkdtemp(prefix="tapewren-cpu-")
         try:
@@ -116,11 +137,11 @@ def main():
             peer = parecord(seconds, folder)
         finally:
             shutil.rmtree(folder, ignore_errors=True)
-        for name, value in zip(results, (shown, hidden, peer)):
+        for name, value, unit in zip(results, (*shown, *hidden, *peer), units):
             results[name].append(value)
-            print(f"{name} {value:.3f} %", flush=True)
-    for name, values in results.items():
-        print(f"{name}_median {statistics.median(values):.3f} %")
+            print(f"{name} {value:.3f} {unit}", flush=True)
+    for (name, values), unit in zip(results.items(), units):
+        print(f"{name}_median {statistics.median(values):.3f} {unit}")
 
 
 if __name__ == "__main__":

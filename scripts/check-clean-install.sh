@@ -13,7 +13,8 @@
 # Not run by CI: it downloads about 200 MB. Needs root (it runs itself through sudo if not).
 # Usage: scripts/check-clean-install.sh [PATH_TO_DEB]
 #        without a path, the package is built in the build folder TAPEWREN_BUILD_DIR (build).
-# Environment: MIRROR (default: the bookworm mirror of this machine's apt sources),
+# Environment: MIRROR (default: the bookworm mirror of this machine's apt sources; there must
+#              be one),
 #              TAPEWREN_ARTIFACTS (where the logs and screenshots go,
 #              default /tmp/tapewren-clean-install; its .log and .png files are replaced).
 set -euo pipefail
@@ -61,38 +62,12 @@ else
 fi
 echo "package: $deb"
 
-# The mirror and, if there is one, the security archive, from this machine's apt sources (the
-# one-line format and the deb822 .sources files).
-apt_uris() {
-    # $1: a suite; prints the URIs that serve it, the first first.
-    local wanted=$1
-    {
-        cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
-            sed 's/\[[^]]*\]//' |
-            awk -v s="$wanted" '$1 == "deb" && $3 == s { print $2 }'
-        cat /etc/apt/sources.list.d/*.sources 2>/dev/null |
-            awk -v s="$wanted" '
-                function flush() {
-                    if (deb && enabled) {
-                        n = split(suites, list, " ")
-                        for (i = 1; i <= n; i++)
-                            if (list[i] == s) print uris
-                    }
-                    deb = 0; enabled = 1; suites = ""; uris = ""
-                }
-                BEGIN { enabled = 1 }
-                /^[ \t]*$/ { flush(); next }
-                /^#/ { next }
-                tolower($1) == "types:" { deb = ($0 ~ /[: ]deb( |$)/) }
-                tolower($1) == "enabled:" { enabled = (tolower($2) != "no") }
-                tolower($1) == "suites:" { $1 = ""; suites = $0 }
-                tolower($1) == "uris:" { uris = $2 }
-                END { flush() }'
-    } | sed 's|/*$||' | awk '!seen[$0]++'
-}
-mirror=${MIRROR:-$(apt_uris "$suite" | head -n1)}
-mirror=${mirror:-http://deb.debian.org/debian}
-security=$(apt_uris "$suite-security" | head -n1)
+# The mirror and, if there is one, the security archive, from this machine's apt sources.
+step "Find the mirror"
+mirror=${MIRROR:-$(bash scripts/apt-mirror.sh "$suite" || true)}
+[[ -n "$mirror" ]] ||
+    die "no apt source of this machine serves $suite (/etc/apt/sources.list*); set MIRROR"
+security=$(bash scripts/apt-mirror.sh "$suite-security" || true)
 echo "mirror: $mirror${security:+, security: $security}"
 
 export DEBIAN_FRONTEND=noninteractive
