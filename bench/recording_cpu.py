@@ -68,22 +68,23 @@ def click(window, where):
     xdotool("mousemove", "--window", window, str(where[0]), str(where[1]), "click", "1")
 
 
-def start_take(program, state):
+def start_take(program, state, prefix=(), patience=1):
     """Starts the program with its state folder at state and clicks Record until a spool
-    appears; returns the process (in a session of its own) and its window."""
+    appears; returns the process (in a session of its own) and its window. The program runs
+    under prefix (a tool such as valgrind), and patience times as long is waited for it."""
     environment = dict(os.environ, XDG_STATE_HOME=state)
     environment.pop("QT_QPA_PLATFORM", None)
-    process = subprocess.Popen([program], env=environment, stdout=subprocess.DEVNULL,
+    process = subprocess.Popen([*prefix, program], env=environment, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, start_new_session=True)
     window = ""
-    for _ in range(200):
+    for _ in range(200 * patience):
         window = xdotool("search", "--onlyvisible", "--name", CAPTION)
         if window:
             break
         time.sleep(0.05)
     window = window.split()[0]
     spools = os.path.join(state, "tapewren")
-    for _ in range(20):
+    for _ in range(20 * patience):
         click(window, RECORD)
         time.sleep(0.5)
         if os.path.isdir(spools) and any(n.endswith(".wav") for n in os.listdir(spools)):

@@ -4,6 +4,7 @@
 #include "links/LinkAddresses.h"
 #include "window/BuiltInImages.h"
 #include "window/LevelMeter.h"
+#include "window/PanelLabel.h"
 #include "window/PictureBox.h"
 
 #include <QBitmap>
@@ -46,12 +47,13 @@ QPushButton *newButton(QWidget *container,
     return button;
 }
 
-QLabel *newLabel(QWidget *container,
-                 const QString &name,
-                 const QRect &geometry,
-                 const QString &caption)
+template<typename Label = QLabel>
+Label *newLabel(QWidget *container,
+                const QString &name,
+                const QRect &geometry,
+                const QString &caption)
 {
-    auto *label = newControl<QLabel>(container, name, geometry);
+    auto *label = newControl<Label>(container, name, geometry);
     label->setText(caption);
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
@@ -108,7 +110,12 @@ void FrmMainUi::setupUi(QWidget *frmMain)
     cmdSetRecord->setToolTip(u"选择录音源(暂不支持Vista系统)"_s);
 
     picInfo = newControl<PictureBox>(Frame1, u"picInfo"_s, Twips::rect(90, 180, 5280, 1005));
-    LblFile = newLabel(picInfo, u"LblFile"_s, Twips::rect(90, 450, 4800, 480), u"文件："_s);
+    // The clock's line: a new text each second repaints the label alone, and relays nothing out.
+    LblFile = newLabel<PanelLabel>(picInfo,
+                                   u"LblFile"_s,
+                                   Twips::rect(90, 450, 4800, 480),
+                                   u"文件："_s);
+    LblFile->setFixedSize(LblFile->size());
     Lblread = newLabel(picInfo, u"Lblread"_s, Twips::rect(90, 135, 4815, 255), u"当前状态："_s);
 
     cmdSave = newButton(Frame1, u"cmdSave"_s, Twips::rect(4455, 1260, 915, 330), u"保存"_s);

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMap>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtEndian>
 #include <QtTest>
@@ -102,6 +103,17 @@ int le16(const QByteArray &bytes, int at)
     return qFromLittleEndian<quint16>(bytes.constData() + at);
 }
 
+struct PaintCounter : QObject
+{
+    QMap<QObject *, int> paints;
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints[watched];
+        return false;
+    }
+};
+
 } // namespace
 
 class tst_FrmMainUi : public QObject
@@ -127,6 +139,8 @@ private slots:
     void pictures_showAtNaturalSizeInsideTheBorder();
     void handPointer_onlyOverClickablePictures_withHotSpotAtFingertip();
     void levelMeter_repaintsAtEveryReading_aloneOverThePanel();
+    void fileLine_repaintsAloneOverAPlainPanel_lookingAsBefore_data();
+    void fileLine_repaintsAloneOverAPlainPanel_lookingAsBefore();
 
     void accessibleName_isTheControlsText_data();
     void accessibleName_isTheControlsText();
@@ -331,16 +345,7 @@ void tst_FrmMainUi::levelMeter_repaintsAtEveryReading_aloneOverThePanel()
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     // Counts the paint events of the meter and of what lies under it.
-    struct PaintCounter : QObject
-    {
-        QMap<QObject *, int> paints;
-        bool eventFilter(QObject *watched, QEvent *event) override
-        {
-            if (event->type() == QEvent::Paint)
-                ++paints[watched];
-            return false;
-        }
-    } counter;
+    PaintCounter counter;
     QCoreApplication::processEvents();
     for (QWidget *widget : std::initializer_list<QWidget *>{ui.levelMeter, ui.picInfo, ui.LblFile})
         widget->installEventFilter(&counter);
@@ -355,6 +360,61 @@ void tst_FrmMainUi::levelMeter_repaintsAtEveryReading_aloneOverThePanel()
     }
     QCOMPARE(counter.paints.value(ui.picInfo), 0);
     QCOMPARE(counter.paints.value(ui.LblFile), 0);
+}
+
+void tst_FrmMainUi::fileLine_repaintsAloneOverAPlainPanel_lookingAsBefore_data()
+{
+    QTest::addColumn<QString>("skin");
+    QTest::addColumn<bool>("plainPanel");
+    QFile shipped(qEnvironmentVariable("TAPEWREN_SOURCE_DIR") + u"/assets/default.skn"_s);
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    QTest::newRow("no skin") << QString() << true;
+    QTest::newRow("shipped skin") << QString::fromUtf8(shipped.readAll()) << true;
+    QTest::newRow("tinted panel, labels tinted over it")
+            << u"PictureBox { background: #D8E9EC; } QLabel { background: #40FF0000; }"_s << true;
+    QTest::newRow("gradient panel")
+            << u"PictureBox { background: qlineargradient(x2: 1, stop: 0 white, stop: 1 gray); }"_s
+            << false;
+}
+
+void tst_FrmMainUi::fileLine_repaintsAloneOverAPlainPanel_lookingAsBefore()
+{
+    QFETCH(QString, skin);
+    QFETCH(bool, plainPanel);
+    // The window as built, then with a plain transparent label in the file line's place as before.
+    QList<QImage> shots[2];
+    for (int before : {0, 1}) {
+        QWidget window;
+        FrmMainUi ui;
+        ui.setupUi(&window);
+        QLabel *line = ui.LblFile;
+        if (before) {
+            ui.LblFile->hide();
+            line = new QLabel(ui.picInfo);
+            line->setGeometry(ui.LblFile->geometry());
+            line->setAlignment(ui.LblFile->alignment());
+            line->setWordWrap(true);
+            line->lower();
+        }
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCoreApplication::processEvents();
+        window.setStyleSheet(skin); // once shown: the label follows the panel's new look
+        QCoreApplication::processEvents();
+        PaintCounter counter;
+        ui.picInfo->installEventFilter(&counter);
+        const QRect panel(ui.picInfo->mapTo(&window, QPoint()), ui.picInfo->size());
+        for (const QString &text :
+             {u"录音时间：0分59秒"_s, u"录音时间：1分0秒"_s, u"文件：/u/我的 录音.wav"_s}) {
+            line->setText(text);
+            QCoreApplication::processEvents();
+            shots[before] << window.screen()->grabWindow(window.winId()).toImage().copy(panel);
+        }
+        // Behind anything but one colour the panel is painted beneath, as before.
+        QCOMPARE(counter.paints.value(ui.picInfo) == 0, plainPanel && !before);
+    }
+    QVERIFY(shots[0][0] != shots[0][1]);
+    QCOMPARE(shots[0], shots[1]);
 }
 
 void tst_FrmMainUi::pictures_showAtNaturalSizeInsideTheBorder()
