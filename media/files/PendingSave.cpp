@@ -118,8 +118,8 @@ void PendingSave::removeLeftovers(const QString &stateFolder)
         const QString temp = QFile::decodeName(note.read(4096));
         note.close();
         if (looksLikeOurTemp(temp)) {
-            UniqueFd fd(::open(QFile::encodeName(temp).constData(),
-                               O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+            UniqueFd fd(
+                    ::open(QFile::encodeName(temp).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
             if (fd.isValid() && ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0)
                 continue; // a running copy is saving into it
             if (fd.isValid()) {
