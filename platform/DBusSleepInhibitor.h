@@ -1,14 +1,22 @@
 #pragma once
 
 #include "platform/SleepInhibitor.h"
-#include "platform/UniqueFd.h"
 
+#include <QObject>
 #include <QString>
-#include <QtGlobal>
+
+#include <functional>
+#include <future>
+#include <memory>
+
+class QDBusConnection;
+class QDBusMessage;
 
 // The inhibitor over D-Bus: the desktop portal where the session has one, otherwise the screen
 // saver's inhibit (no blanking) and logind's (no suspend for idleness), each where it answers.
-// When nothing answers, the program goes on without it; the log says so once per take.
+// No call is waited for: the answers come back on the event loop, and one that comes after its
+// release is undone at once. When nothing answers, the program goes on without it; the log says
+// so once per take.
 class DBusSleepInhibitor : public SleepInhibitor
 {
 public:
@@ -18,13 +26,26 @@ public:
     void release() override;
 
 private:
-    bool inhibitByPortal(const QString &reason);
-    bool inhibitScreenSaver(const QString &reason);
-    bool inhibitLogind(const QString &reason);
+    struct Hold;
 
-    bool m_held = false;
-    QString m_portalRequest; // the portal's handle for the inhibit; empty when not through it
-    bool m_screenSaverHeld = false;
-    quint32 m_screenSaverCookie = 0;
-    UniqueFd m_logindLock; // logind holds the inhibit until this closes
+    void connectToBuses();
+    void onConnected();
+    void askPortal(const std::shared_ptr<Hold> &hold);
+    void onPortalAnswer(const std::shared_ptr<Hold> &hold, const QDBusMessage &reply);
+    void fallBack(const std::shared_ptr<Hold> &hold);
+    void askScreenSaver(const std::shared_ptr<Hold> &hold);
+    void onScreenSaverAnswer(Hold &hold, const QDBusMessage &reply);
+    void askLogind(const std::shared_ptr<Hold> &hold);
+    void onLogindAnswer(Hold &hold, const QDBusMessage &reply);
+    void refused(Hold &hold);
+    bool isHeld(const Hold &hold) const { return m_hold.get() == &hold; }
+    void ask(const QDBusConnection &bus,
+             const QDBusMessage &call,
+             std::function<void(const QDBusMessage &)> onAnswer);
+
+    std::shared_ptr<Hold> m_hold; // asked for since the last release; null when not held
+    bool m_connected = false;
+    QObject m_answers; // receives the answers still on their way; they go with it
+    // Waited for when the inhibitor goes; declared after m_answers, which it may still reach.
+    std::future<void> m_connecting;
 };
