@@ -2,6 +2,7 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/files/CompressedFile.h"
 #include "media/files/WaveHeaderCheck.h"
 #include "media/take/TakeJournal.h"
 #include "platform/StateFolder.h"
@@ -10,6 +11,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include <cerrno>
@@ -45,8 +47,12 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
                 MediaTexts::systemError(S_ISDIR(st.st_mode) ? EISDIR : errno)));
     if (!S_ISREG(st.st_mode))
         return Failure(MediaTexts::cannotOpen(QStringLiteral(u"不是普通文件")));
-    Result<WaveHeaderCheck::Layout> layout = Failure(MediaTexts::notWave());
-    {
+    QByteArray start(CompressedFile::sniffBytes, '\0');
+    start.truncate(std::max<ssize_t>(0, ::pread(fd.get(), start.data(), start.size(), 0)));
+    const CompressedFile::Kind compressed = CompressedFile::sniff(start);
+    // WAV files are checked chunk by chunk before libsndfile sees them
+    Result<WaveHeaderCheck::Layout> layout = WaveHeaderCheck::Layout{};
+    if (compressed == CompressedFile::Kind::None) {
         QFile header;
         if (!header.open(fd.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
             return Failure(MediaTexts::cannotOpen(header.errorString()));
@@ -56,13 +62,19 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
     }
 
     Result<SndFile> file = SndFile::openRead(std::move(fd));
+    if (!file.ok() && compressed != CompressedFile::Kind::None)
+        return Failure(Failure::BadFile, file.reason());
     if (!file.ok())
         return file.failure();
     const SF_INFO &info = file->info();
     const int container = info.format & SF_FORMAT_TYPEMASK;
-    if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX && container != SF_FORMAT_RF64
-        && container != SF_FORMAT_W64)
+    if (compressed != CompressedFile::Kind::None) {
+        if (Result<> whole = CompressedFile::check(file.value(), compressed); !whole.ok())
+            return whole.failure();
+    } else if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX
+               && container != SF_FORMAT_RF64 && container != SF_FORMAT_W64) {
         return Failure(MediaTexts::notWave());
+    }
     if (info.channels < 1 || info.channels > WaveHeaderCheck::maxChannels
         || info.samplerate < WaveHeaderCheck::minSampleRate
         || info.samplerate > WaveHeaderCheck::maxSampleRate || info.frames < 0)
@@ -76,7 +88,8 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
     waveform->m_filePath = QFileInfo(path).absoluteFilePath();
     waveform->m_fileSize = qint64(st.st_size);
     waveform->m_fileModifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-    if (storedAsEncoded(info, layout.value()))
+    waveform->m_fileDecoded = compressed != CompressedFile::Kind::None;
+    if (!waveform->m_fileDecoded && storedAsEncoded(info, layout.value()))
         waveform->m_fileDataOffset = layout->dataOffset;
     return waveform;
 }
@@ -98,7 +111,10 @@ Result<std::unique_ptr<Waveform>> Waveform::readOnlyCopy() const
     copy->m_pieces = m_pieces;
     copy->m_frames = m_frames;
     copy->m_filePath = m_filePath;
+    copy->m_fileModifiedMs = m_fileModifiedMs;
     copy->m_fileDataOffset = m_fileDataOffset;
+    copy->m_fileDecoded = m_fileDecoded;
+    copy->m_started = m_started;
     if (m_file.isOpen()) {
         // a description of its own: libsndfile's reads seek, and the original reads meanwhile
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_file.fd());
@@ -224,9 +240,29 @@ qint64 Waveform::read(qint64 start, void *out, qint64 frames)
 
 qint64 Waveform::readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames)
 {
-    if (piece.source == WavePiece::File)
-        return m_file.read(piece.start + offset, m_format.sampleType(), out, frames);
-    return m_spool.read(piece.start + offset, out, frames);
+    if (piece.source == WavePiece::Spool)
+        return m_spool.read(piece.start + offset, out, frames);
+    const qint64 got = m_file.read(piece.start + offset, m_format.sampleType(), out, frames);
+    if (got == frames || !m_fileDecoded)
+        return got;
+    // A decoder that stops short (a damaged frame; an MP3 whose length was estimated from its
+    // size) gives silence for the rest, so the recording keeps the length it was opened with.
+    qCWarning(lcMedia) << "the decoder gave" << got << "of" << frames << "frames at"
+                       << piece.start + offset << "of" << m_filePath << "; silence instead";
+    const qint64 frameBytes = m_format.bytesPerFrame();
+    std::memset(out + std::max<qint64>(got, 0) * frameBytes,
+                0,
+                std::size_t((frames - std::max<qint64>(got, 0)) * frameBytes));
+    return frames;
+}
+
+QDateTime Waveform::recorded() const
+{
+    if (m_started.isValid())
+        return m_started;
+    if (!m_filePath.isEmpty())
+        return QDateTime::fromMSecsSinceEpoch(m_fileModifiedMs);
+    return QDateTime::currentDateTime();
 }
 
 Result<> Waveform::beginInsert(qint64 at)

@@ -37,6 +37,8 @@ public:
     qint64 frames() const { return m_frames; }
     // The file this waveform was opened from; empty for a new recording.
     const QString &filePath() const { return m_filePath; }
+    // When it was recorded: its first take began, else the opened file was last written.
+    QDateTime recorded() const;
 
     // Reads up to frames frames from start, in the format's sample type; returns the frames read.
     qint64 read(qint64 start, void *out, qint64 frames);
@@ -85,6 +87,7 @@ private:
     qint64 m_fileSize = 0;
     qint64 m_fileModifiedMs = 0;
     qint64 m_fileDataOffset = -1; // where its sound data lies, when that is the encoding itself
+    bool m_fileDecoded = false;   // a compressed file, read through its decoder
     SpoolFile m_spool;
     QString m_spoolFolder;
     QDateTime m_started; // when the first take began
