@@ -2,6 +2,8 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/files/EncodedFileWriter.h"
+#include "media/files/SaveFormat.h"
 #include "media/files/SndFile.h"
 #include "media/files/WaveFileHeader.h"
 #include "media/take/Waveform.h"
@@ -219,8 +221,11 @@ Result<> WaveSaver::save(Waveform &waveform, const QString &path, Progress *prog
     const QFileInfo target(path);
     if (target.isDir())
         return systemFailure(EISDIR);
-    const WaveFormat &format = waveform.format();
-    const Result<int> fileFormat = saveFormat(format, waveform.frames());
+    const SaveFormat &saveAs = SaveFormat::forPath(path);
+    const WaveFormat &source = waveform.format();
+    const WaveFormat format(source.sampleRate(), source.channels(), saveAs.fileFormat(source));
+    const Result<int> fileFormat = saveAs.isWave() ? saveFormat(format, waveform.frames())
+                                                   : Result<int>(format.sndfileFormat());
     if (!fileFormat.ok())
         return fileFormat.failure();
     if (progress)
@@ -247,7 +252,9 @@ Result<> WaveSaver::save(Waveform &waveform, const QString &path, Progress *prog
         return fail(systemFailure(errno));
 
     const WaveFormat written(format.sampleRate(), format.channels(), fileFormat.value());
-    const Result<> body = method == Method::Fastest && copyable(waveform, fileFormat.value())
+    const Result<> body = !saveAs.isWave()
+                                  ? EncodedFileWriter::write(waveform, fd.get(), saveAs, progress)
+                          : method == Method::Fastest && copyable(waveform, fileFormat.value())
                                   ? writeCopy(waveform, fd.get(), written, progress)
                                   : writeConverted(waveform, fd.get(), written, progress);
     if (!body.ok())
