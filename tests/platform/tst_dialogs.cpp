@@ -104,6 +104,9 @@ void DialogsTest::nameFilters_convertsDescriptionPatternPairs_data()
     QTest::newRow("empty description") << "|*.wav" << QStringList{"*.wav (*.wav)"};
     QTest::newRow("description without pattern")
             << "*.wav|*.wav|Lonely" << QStringList{"*.wav (*.wav)"};
+    QTest::newRow("every format, then WAV")
+            << "所有支持的音频|*.wav;*.flac;*.mp3;*.ogg;*.opus|*.wav|*.wav"
+            << QStringList{"所有支持的音频 (*.wav *.flac *.mp3 *.ogg *.opus)", "*.wav (*.wav)"};
     QTest::newRow("empty") << "" << QStringList{};
 }
 
@@ -116,28 +119,39 @@ void DialogsTest::nameFilters_convertsDescriptionPatternPairs()
 
 void DialogsTest::showSave_setsFullPath_afterOk_data()
 {
+    const QString wav = QStringLiteral("*.wav|*.wav");
+    const QString five = QStringLiteral("*.wav|*.wav|FLAC 无损音频|*.flac|MP3 音频|*.mp3|"
+                                        "Ogg Vorbis 音频|*.ogg|Opus 音频|*.opus");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("selected"); // the filter chosen in the dialog
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("saved");
-    QTest::newRow("plain") << "take.wav"
+    QTest::newRow("plain") << wav << 0 << "take.wav"
                            << "take.wav";
-    QTest::newRow("Chinese and blank") << "录音 一.wav"
+    QTest::newRow("Chinese and blank") << wav << 0 << "录音 一.wav"
                                        << "录音 一.wav";
-    QTest::newRow("no extension gets .wav") << "讲座"
+    QTest::newRow("no extension gets .wav") << five << 0 << "讲座"
                                             << "讲座.wav";
-    QTest::newRow("another extension is kept") << "take.mp3"
-                                               << "take.mp3";
-    QTest::newRow("a dot inside is an extension") << "第1.5节"
-                                                  << "第1.5节";
+    QTest::newRow("no extension gets the chosen filter's") << five << 2 << "讲座"
+                                                           << "讲座.mp3";
+    QTest::newRow("a typed extension wins, in any case") << five << 2 << "讲座.FLAC"
+                                                         << "讲座.FLAC";
+    QTest::newRow("a dot inside is no extension of ours") << five << 0 << "第1.5节"
+                                                          << "第1.5节.wav";
+    QTest::newRow("nor is an extension of no filter") << wav << 0 << "take.mp3"
+                                                      << "take.mp3.wav";
 }
 
 void DialogsTest::showSave_setsFullPath_afterOk()
 {
+    QFETCH(QString, filter);
+    QFETCH(int, selected);
     QFETCH(QString, typed);
     QFETCH(QString, saved);
     QWidget parent;
     QtCommonDialog cdg;
     cdg.setParentWidget(&parent);
-    cdg.setFilter(QStringLiteral("*.wav|*.wav"));
+    cdg.setFilter(filter);
     cdg.setCancelError(FlagTrue);
 
     QWidget *dialogParent = nullptr;
@@ -149,6 +163,7 @@ void DialogsTest::showSave_setsFullPath_afterOk()
         mode = dialog->acceptMode();
         native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
         filters = dialog->nameFilters();
+        dialog->selectNameFilter(filters.value(selected));
         typeName(dialog, m_dir->filePath(typed));
     });
     cdg.ShowSave();
@@ -157,7 +172,7 @@ void DialogsTest::showSave_setsFullPath_afterOk()
     QCOMPARE(dialogParent, &parent);
     QCOMPARE(mode, QFileDialog::AcceptSave);
     QVERIFY(!native);
-    QCOMPARE(filters, QStringList{QStringLiteral("*.wav (*.wav)")});
+    QCOMPARE(filters, QtCommonDialog::nameFilters(filter));
 }
 
 void DialogsTest::show_keepsFileName_afterCancel_data()
@@ -202,20 +217,30 @@ void DialogsTest::show_keepsFileName_afterCancel()
 
 void DialogsTest::showSave_asksBeforeReplacing_data()
 {
+    QTest::addColumn<QString>("existing");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QMessageBox::StandardButton>("answer");
-    QTest::newRow("replace") << "old.wav" << QMessageBox::Yes;
-    QTest::newRow("keep") << "old.wav" << QMessageBox::No;
-    QTest::newRow("typed without extension, replace") << "old" << QMessageBox::Yes;
-    QTest::newRow("typed without extension, keep") << "old" << QMessageBox::No;
+    QTest::newRow("replace") << "old.wav"
+                             << "old.wav" << QMessageBox::Yes;
+    QTest::newRow("keep") << "old.wav"
+                          << "old.wav" << QMessageBox::No;
+    QTest::newRow("typed without extension, replace") << "old.wav"
+                                                      << "old" << QMessageBox::Yes;
+    QTest::newRow("typed without extension, keep") << "old.wav"
+                                                   << "old" << QMessageBox::No;
+    QTest::newRow("a dot inside, replace") << "第1.5节.wav"
+                                           << "第1.5节" << QMessageBox::Yes;
 }
 
 void DialogsTest::showSave_asksBeforeReplacing()
 {
+    QFETCH(QString, existing);
     QFETCH(QString, typed);
     QFETCH(QMessageBox::StandardButton, answer);
-    const QString existing = m_dir->filePath(QStringLiteral("old.wav"));
-    touch(existing);
+    const QString existingPath = m_dir->filePath(existing);
+    touch(existingPath);
+    // the file the name box names as typed is there as well, and is not the one asked about
+    touch(m_dir->filePath(typed));
     QtCommonDialog cdg;
     cdg.setFilter(QStringLiteral("*.wav|*.wav"));
 
@@ -233,9 +258,9 @@ void DialogsTest::showSave_asksBeforeReplacing()
     });
     cdg.ShowSave();
 
-    QVERIFY2(question.contains(QStringLiteral("old.wav")), qPrintable(question));
+    QVERIFY2(question.contains(existing), qPrintable(question));
     QCOMPARE(stillOpen, answer == QMessageBox::No);
-    QCOMPARE(cdg.FileName(), answer == QMessageBox::Yes ? existing : QString());
+    QCOMPARE(cdg.FileName(), answer == QMessageBox::Yes ? existingPath : QString());
 }
 
 void DialogsTest::showOpen_takesExistingFilesOnly()
