@@ -7,7 +7,9 @@
 #include "platform/PositionedWrite.h"
 #include "platform/UniqueFd.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -19,7 +21,9 @@ const QString software = QStringLiteral("Tapewren");
 // to be heard at once.
 constexpr qint64 blockFrames = 1 << 16;
 
-// Samples of the waveform's sample type as floats in [-1, 1] (beyond, where they were).
+// Samples of the waveform's sample type as floats for the lossy encoders, which take full scale
+// at most: louder ones are clipped, and what is no number at all (a float WAV may hold NaN or
+// infinity) is silence. LAME stops the whole program on such a sample.
 void toFloats(SampleType type, const char *in, qint64 samples, std::vector<float> &out)
 {
     out.resize(std::size_t(samples));
@@ -48,7 +52,7 @@ void toFloats(SampleType type, const char *in, qint64 samples, std::vector<float
             break;
         }
         }
-        out[std::size_t(i)] = value;
+        out[std::size_t(i)] = std::isfinite(value) ? std::clamp(value, -1.0f, 1.0f) : 0.0f;
     }
 }
 
