@@ -36,8 +36,12 @@ void SaveFileDialog::accept()
         && !QFileInfo(typed.first()).isDir()) {
         const QString selected = m_extensions.value(m_nameFilters.indexOf(selectedNameFilter()));
         const QString final = withExtension(typed.first(), m_extensions, selected);
-        if (final != typed.first())
+        if (final != typed.first()) {
+            // a file listed under the name as typed may be selected, and a selection wins
+            // over the name box: selectFile() clears it
+            selectFile(final);
             nameBox->setText(final);
+        }
     }
     QFileDialog::accept();
 }
