@@ -247,8 +247,10 @@ qint64 Waveform::readPiece(const WavePiece &piece, qint64 offset, char *out, qin
         return got;
     // A decoder that stops short (a damaged frame; an MP3 whose length was estimated from its
     // size) gives silence for the rest, so the recording keeps the length it was opened with.
-    qCWarning(lcMedia) << "the decoder gave" << got << "of" << frames << "frames at"
-                       << piece.start + offset << "of" << m_filePath << "; silence instead";
+    if (!m_decoderFellShort)
+        qCWarning(lcMedia) << "the decoder gave" << got << "of" << frames << "frames at"
+                           << piece.start + offset << "of" << m_filePath << "; silence instead";
+    m_decoderFellShort = true;
     const qint64 frameBytes = m_format.bytesPerFrame();
     std::memset(out + std::max<qint64>(got, 0) * frameBytes,
                 0,

@@ -86,8 +86,9 @@ private:
     QString m_filePath;
     qint64 m_fileSize = 0;
     qint64 m_fileModifiedMs = 0;
-    qint64 m_fileDataOffset = -1; // where its sound data lies, when that is the encoding itself
-    bool m_fileDecoded = false;   // a compressed file, read through its decoder
+    qint64 m_fileDataOffset = -1;    // where its sound data lies, when that is the encoding itself
+    bool m_fileDecoded = false;      // a compressed file, read through its decoder
+    bool m_decoderFellShort = false; // said once in the log
     SpoolFile m_spool;
     QString m_spoolFolder;
     QDateTime m_started; // when the first take began
