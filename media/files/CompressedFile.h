@@ -19,7 +19,8 @@ Kind sniff(const QByteArray &start);
 inline constexpr int sniffBytes = 4;
 
 // Refuses a file opened as kind that cannot be played to its end: one whose length is unknown,
-// whose encoding is not one of the kind's, or whose last frames do not decode (cut short).
+// whose encoding is not one of the kind's, or that was cut short: its last frames do not decode,
+// or, for MP3, it is shorter than its header says.
 Result<> check(SndFile &file, Kind kind);
 
 } // namespace CompressedFile
