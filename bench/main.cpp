@@ -1,7 +1,10 @@
 #include "BenchAudioInput.h"
 #include "BenchAudioOutput.h"
+#include "media/server/SoundSource.h"
 
 #include "media/WaveMediaControl.h"
+#include "media/files/WaveSaver.h"
+#include "media/take/Waveform.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -241,15 +244,76 @@ void realRecording()
     report("record_cpu_percent", percent, "%");
 }
 
+// Opens a file and saves it as another, in the format its extension names: the time the save
+// takes, as the program's worker thread spends it.
+int saveFile(const QString &in, const QString &out)
+{
+    Result<std::unique_ptr<Waveform>> opened = Waveform::open(in);
+    if (!opened.ok()) {
+        std::fprintf(stderr, "%s\n", qPrintable(opened.reason()));
+        return 1;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const Result<> saved = WaveSaver::save(*opened.value(), out);
+    const double seconds = double(timer.nsecsElapsed()) / 1e9;
+    if (!saved.ok()) {
+        std::fprintf(stderr, "%s\n", qPrintable(saved.reason()));
+        return 1;
+    }
+    report("save_s", seconds, "s");
+    return 0;
+}
+
+// The open of a file and the start of its playback (the first two seconds handed to the
+// output, what the sound server asks for first), medians of seven.
+int openAndPlay(const QString &path, const QString &folder)
+{
+    auto output = std::make_unique<BenchAudioOutput>();
+    BenchAudioOutput &out = *output;
+    WaveMediaControl control(std::make_unique<BenchAudioInput>(), std::move(output));
+    control.setSpoolFolder(folder);
+    std::vector<double> opens;
+    std::vector<double> starts;
+    for (int i = 0; i < 7; ++i) {
+        control.setCommand("close");
+        QElapsedTimer timer;
+        timer.start();
+        control.setFileName(path);
+        if (!control.setCommand("open").ok())
+            return 1;
+        opens.push_back(double(timer.nsecsElapsed()) / 1e6);
+        timer.restart();
+        if (!control.setCommand("play").ok() || !out.source())
+            return 1;
+        QByteArray first(2 * 48000 * 8, Qt::Uninitialized);
+        if (!out.source()->read(first.data(), first.size()).ok())
+            return 1;
+        starts.push_back(double(timer.nsecsElapsed()) / 1e6);
+    }
+    std::sort(opens.begin(), opens.end());
+    std::sort(starts.begin(), starts.end());
+    report("open_ms", opens[3], "ms");
+    report("play_start_ms", starts[3], "ms");
+    return 0;
+}
+
 } // namespace
 
+// With no arguments, the media figures; "save IN OUT" and "open FILE" measure one file, for
+// bench/save_formats.py.
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 4 && args[1] == u"save")
+        return saveFile(args[2], args[3]);
     // beside the spool, on the same disk as the temporary folder
     QTemporaryDir folder(QDir::tempPath() + "/tapewren-bench-XXXXXX");
     if (!folder.isValid())
         return 1;
+    if (args.size() == 3 && args[1] == u"open")
+        return openAndPlay(args[2], folder.path());
     recordAndSaveOneHour(folder.path());
     openTimes(folder.path());
     realRecording();

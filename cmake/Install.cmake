@@ -44,9 +44,10 @@ set(CPACK_PACKAGE_VENDOR "Tapewren")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small audio recorder with a Simplified Chinese interface")
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
     "Tapewren records from the sound input, plays the recording back and saves"
-    "it as a WAV file (44.1 kHz, 16 bit, stereo; RF64 beyond 4 GiB). It can also"
-    "open an existing WAV file to play it or to record into it. Its window and"
-    "its read-me are in Simplified Chinese.")
+    "it as a WAV (RF64 beyond 4 GiB), FLAC, MP3, Ogg Vorbis or Opus file, the"
+    "format following the file name's extension. It can also open an existing"
+    "file of these formats to play it or to record into it. Its window and its"
+    "read-me are in Simplified Chinese.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 
@@ -71,7 +72,7 @@ else()
     # The versions Debian 12 ships, which the program is built and tested against.
     set(CPACK_DEBIAN_PACKAGE_DEPENDS
         "libqt6core6 (>= 6.4.2), libqt6gui6 (>= 6.4.2), libqt6widgets6 (>= 6.4.2), \
-libsndfile1 (>= 1.2.0), libpulse0 (>= 16.1), libc6 (>= 2.36), \
+libsndfile1 (>= 1.2.0), libsoxr0 (>= 0.1.3), libpulse0 (>= 16.1), libc6 (>= 2.36), \
 libstdc++6 (>= 12), libgcc-s1 (>= 3.0), ${tapewrenRuntimeDepends}")
 endif()
 # Recording and playback need a PulseAudio server (or PipeWire's); the recording-source button

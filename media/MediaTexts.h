@@ -63,9 +63,10 @@ inline QString formatNotSupported()
 {
     return QStringLiteral(u"声音设备不支持这种声音格式");
 }
+// Neither a WAV file nor one of the compressed formats Tapewren opens.
 inline QString notWave()
 {
-    return QStringLiteral(u"不是有效的 WAV 文件");
+    return QStringLiteral(u"不是 WAV、FLAC、MP3、Ogg Vorbis 或 Opus 格式的声音文件");
 }
 inline QString notRegularFile()
 {

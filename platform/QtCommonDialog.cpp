@@ -1,6 +1,7 @@
 #include "platform/QtCommonDialog.h"
 
 #include "core/TapewrenError.h"
+#include "platform/SaveFileDialog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,39 +29,43 @@ QStringList QtCommonDialog::nameFilters(const QString &filter)
     return result;
 }
 
-QString QtCommonDialog::defaultSuffix(const QString &filter)
+QStringList QtCommonDialog::extensions(const QString &filter)
 {
-    const QStringList parts = filter.split(u'|');
-    if (parts.size() < 2)
-        return {};
-    const QString first = parts.at(1).split(u';', Qt::SkipEmptyParts).value(0).trimmed();
     static const QRegularExpression plainExtension(QStringLiteral(R"(^\*\.([^*?.\[\]]+)$)"));
-    return plainExtension.match(first).captured(1);
+    QStringList result;
+    const QStringList parts = filter.split(u'|');
+    // the same pairs nameFilters() keeps
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QStringList patterns = parts.at(i + 1).split(u';', Qt::SkipEmptyParts);
+        for (QString &pattern : patterns)
+            pattern = pattern.trimmed();
+        patterns.removeAll(QString());
+        if (!patterns.isEmpty())
+            result << plainExtension.match(patterns.constFirst()).captured(1);
+    }
+    return result;
 }
 
 void QtCommonDialog::ShowOpen()
 {
-    show(QFileDialog::AcceptOpen);
+    QFileDialog dialog(m_parent);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (const QStringList filters = nameFilters(m_filter); !filters.isEmpty())
+        dialog.setNameFilters(filters);
+    show(dialog);
 }
 
 void QtCommonDialog::ShowSave()
 {
-    show(QFileDialog::AcceptSave);
+    // the extension is settled before Qt asks about replacing, so the question names the file
+    SaveFileDialog dialog(m_parent, nameFilters(m_filter), extensions(m_filter));
+    show(dialog);
 }
 
-void QtCommonDialog::show(QFileDialog::AcceptMode mode)
+void QtCommonDialog::show(QFileDialog &dialog)
 {
-    QFileDialog dialog(m_parent);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.setAcceptMode(mode);
-    dialog.setFileMode(mode == QFileDialog::AcceptSave ? QFileDialog::AnyFile
-                                                       : QFileDialog::ExistingFile);
-    const QStringList filters = nameFilters(m_filter);
-    if (!filters.isEmpty())
-        dialog.setNameFilters(filters);
-    // The dialog adds it before it asks about replacing, so the question is about the final name.
-    if (mode == QFileDialog::AcceptSave)
-        dialog.setDefaultSuffix(defaultSuffix(m_filter));
     dialog.setDirectory(startFolder());
     if (!m_fileName.isEmpty())
         dialog.selectFile(m_fileName);

@@ -6,9 +6,9 @@
 #include <QPointer>
 #include <QStringList>
 
-// Qt's own file dialog, modal over the parent widget. The Save dialog adds the filter's extension
-// to a name typed without one and asks before replacing the file so named; the Open dialog takes
-// existing files only. The first dialog opens in the user's Music folder (else home), later ones
+// Qt's own file dialog, modal over the parent widget. The Save dialog gives a name the selected
+// filter's extension unless it has one of the filters' own (SaveFileDialog) and asks before
+// replacing the file so named; the Open dialog takes existing files only. The first dialog opens in the user's Music folder (else home), later ones
 // in the folder of the file last chosen: never the working folder, which may be "/".
 class QtCommonDialog : public CommonDialog
 {
@@ -26,11 +26,12 @@ public:
 
     // "Sound|*.wav;*.wave|All|*.*" -> {"Sound (*.wav *.wave)", "All (*.*)"}
     static QStringList nameFilters(const QString &filter);
-    // "Sound|*.wav;*.wave" -> "wav"; empty when the first pattern names no single extension.
-    static QString defaultSuffix(const QString &filter);
+    // "Sound|*.wav;*.wave|All|*.*" -> {"wav", ""}: the extension of each filter's first pattern,
+    // empty where it names no single one.
+    static QStringList extensions(const QString &filter);
 
 private:
-    void show(QFileDialog::AcceptMode mode);
+    void show(QFileDialog &dialog);
     QString startFolder() const;
 
     QPointer<QWidget> m_parent;

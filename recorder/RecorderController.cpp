@@ -94,7 +94,7 @@ void RecorderController::PlayRecording()
 void RecorderController::SaveRecording()
 {
     CommonDialog &cdg = *m_c.cdg;
-    Skip::statement([&] { cdg.setFilter(WavFilter); });
+    Skip::statement([&] { cdg.setFilter(SaveFilter); });
     Skip::statement([&] { cdg.setFileName(QString()); });
     Skip::statement([&] { cdg.setCancelError(FlagTrue); });
     Skip::statement([&] { cdg.ShowSave(); });
@@ -139,7 +139,7 @@ Result<> RecorderController::saveWithProgress()
 void RecorderController::OpenRecording()
 {
     CommonDialog &cdg = *m_c.cdg;
-    Skip::statement([&] { cdg.setFilter(WavFilter); });
+    Skip::statement([&] { cdg.setFilter(OpenFilter); });
     // Start from an empty name, so Cancel leaves everything as it was instead of reopening the
     // file of the previous dialog.
     Skip::statement([&] { cdg.setFileName(QString()); });

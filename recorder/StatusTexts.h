@@ -12,7 +12,12 @@ inline const QString RecordStartSuffix = QStringLiteral("   (录音中...)");
 inline const QString PlayingText = QStringLiteral("正在播放...");
 inline const QString StoppedText = QStringLiteral("停止...");
 inline const QString FilePrefix = QStringLiteral("文件：");
-inline const QString WavFilter = QStringLiteral("*.wav|*.wav");
+// The Save dialog's formats, WAV first (the default); the format follows the file's extension.
+inline const QString SaveFilter = QStringLiteral(
+        "*.wav|*.wav|FLAC 无损音频|*.flac|MP3 音频|*.mp3|Ogg Vorbis 音频|*.ogg|Opus 音频|*.opus");
+// The Open dialog shows every format it opens first, then WAV alone.
+inline const QString OpenFilter = QStringLiteral(
+        "所有支持的音频|*.wav;*.flac;*.mp3;*.ogg;*.opus|*.wav|*.wav");
 inline const QString MessageTitle = QStringLiteral("Tapewren音频录音机");
 
 // What the boxes say when something cannot be done or goes wrong by itself, each one sentence

@@ -67,7 +67,7 @@ depends_on() {
 # Linked, and what the program loads at run time: the X11 platform plugin, the Chinese font,
 # Qt's Chinese texts, xdg-open for Help and the links.
 for package in libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins \
-    libsndfile1 libpulse0 fonts-wqy-microhei qt6-translations-l10n xdg-utils; do
+    libsndfile1 libsoxr0 libpulse0 fonts-wqy-microhei qt6-translations-l10n xdg-utils; do
     depends_on "$package" || fail "Depends does not name $package"
 done
 

@@ -20,6 +20,7 @@ cmake --build "$build" -j"$(nproc)" --target fuzz_openwave
 
 export ASAN_OPTIONS=abort_on_error=1:detect_stack_use_after_return=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/fuzz/lsan.supp:print_suppressions=0
 
 echo "== Known bad inputs"
 shopt -s nullglob

@@ -30,6 +30,8 @@ Result<SndFile> SndFile::openWrite(int fd, const WaveFormat &format)
     file.m_file.reset(sf_open_fd(fd, SFM_WRITE, &file.m_info, SF_FALSE));
     if (!file.m_file)
         return Failure(Failure::Io, MediaTexts::soundFileError(sf_error(nullptr)));
+    // decoded sound may pass full scale: written as integers it is clipped, not wrapped round
+    sf_command(file.m_file.get(), SFC_SET_CLIPPING, nullptr, SF_TRUE);
     return file;
 }
 
@@ -107,4 +109,19 @@ bool SndFile::close()
         return true;
     const bool hadError = sf_error(m_file.get()) != SF_ERR_NO_ERROR;
     return sf_close(m_file.release()) == 0 && !hadError;
+}
+
+bool SndFile::setText(int type, const QString &text)
+{
+    return m_file && sf_set_string(m_file.get(), type, text.toUtf8().constData()) == 0;
+}
+
+bool SndFile::command(int command, double value)
+{
+    return m_file && sf_command(m_file.get(), command, &value, sizeof value) == SF_TRUE;
+}
+
+bool SndFile::command(int command, int value)
+{
+    return m_file && sf_command(m_file.get(), command, &value, sizeof value) == SF_TRUE;
 }

@@ -36,6 +36,12 @@ public:
     // Finishes the file (header included); false when that failed.
     bool close();
 
+    // A text of the file's own tags (SF_STR_*), set before the first write.
+    bool setText(int type, const QString &text);
+    // A libsndfile command taking a double or an int (SFC_*); false when it was refused.
+    bool command(int command, double value);
+    bool command(int command, int value);
+
 private:
     Failure readFailure() const;
 

@@ -28,8 +28,15 @@ SampleType WaveFormat::sampleType() const
         return SampleType::Float;
     case SF_FORMAT_DOUBLE:
         return SampleType::Double;
+    case SF_FORMAT_VORBIS:
+    case SF_FORMAT_OPUS:
+    case SF_FORMAT_MPEG_LAYER_I:
+    case SF_FORMAT_MPEG_LAYER_II:
+    case SF_FORMAT_MPEG_LAYER_III:
+        // lossy decoders overshoot full scale now and then: floats keep what they give
+        return SampleType::Float;
     default:
-        // 8-bit, 16-bit, companded and ADPCM encodings all decode to 16 bits
+        // 8-bit, 16-bit, companded and ADPCM encodings all decode to 16 bits, as does 16-bit FLAC
         return SampleType::Int16;
     }
 }

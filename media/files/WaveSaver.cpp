@@ -2,7 +2,9 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/files/EncodedFileWriter.h"
 #include "media/files/PendingSave.h"
+#include "media/files/SaveFormat.h"
 #include "media/files/SndFile.h"
 #include "media/files/WaveFileHeader.h"
 #include "media/take/Waveform.h"
@@ -223,18 +225,21 @@ Result<> WaveSaver::save(Waveform &waveform, const QString &path, Progress *prog
     const QFileInfo target(path);
     if (target.isDir())
         return systemFailure(EISDIR);
-    const WaveFormat &format = waveform.format();
-    const Result<int> fileFormat = saveFormat(format, waveform.frames());
+    const SaveFormat &saveAs = SaveFormat::forPath(path);
+    const WaveFormat &source = waveform.format();
+    const WaveFormat format(source.sampleRate(), source.channels(), saveAs.fileFormat(source));
+    const Result<int> fileFormat = saveAs.isWave() ? saveFormat(format, waveform.frames())
+                                                   : Result<int>(format.sndfileFormat());
     if (!fileFormat.ok())
         return fileFormat.failure();
     if (progress)
         progress->total = waveform.frames();
 
-    // Until it is committed, the temporary file goes with `pending` on every way out, the old
-    // file at the target staying as it was.
     // the spool's last frames may still be on their way to the disk
     if (Result<> settled = waveform.settle(); !settled.ok())
         return settled;
+    // Until it is committed, the temporary file goes with `pending` on every way out, the old
+    // file at the target staying as it was.
     Result<PendingSave> pending = PendingSave::begin(target.absoluteFilePath(),
                                                      waveform.spoolFolder(),
                                                      waveform.fileSystem());
@@ -248,7 +253,9 @@ Result<> WaveSaver::save(Waveform &waveform, const QString &path, Progress *prog
         return systemFailure(errno);
 
     const WaveFormat written(format.sampleRate(), format.channels(), fileFormat.value());
-    const Result<> body = method == Method::Fastest && copyable(waveform, fileFormat.value())
+    const Result<> body = !saveAs.isWave()
+                                  ? EncodedFileWriter::write(waveform, fd, saveAs, progress)
+                          : method == Method::Fastest && copyable(waveform, fileFormat.value())
                                   ? writeCopy(waveform, fd, written, progress)
                                   : writeConverted(waveform, fd, written, progress);
     if (!body.ok())

@@ -8,11 +8,13 @@
 
 class Waveform;
 
-// Writes a waveform to a RIFF WAVE file in its own format (RF64 past 4 GiB), atomically: into a
-// temporary file beside the target, flushed to disk, then renamed over it. When anything fails,
-// or the save is cancelled, the target is left as it was and the temporary file is removed.
-// Where every piece of the waveform already holds the file's encoding, its bytes are copied as
-// they are, in large blocks; otherwise the samples go through libsndfile.
+// Writes a waveform to a file, atomically: into a temporary file beside the target, flushed to
+// disk, then renamed over it. When anything fails, or the save is cancelled, the target is left
+// as it was and the temporary file is removed. The target's extension says the format
+// (SaveFormat): FLAC, MP3, Ogg Vorbis and Opus go through EncodedFileWriter; anything else is a
+// RIFF WAVE file in the waveform's own encoding (RF64 past 4 GiB). Where every piece of the
+// waveform already holds that encoding, its bytes are copied as they are, in large blocks;
+// otherwise the samples go through libsndfile.
 class WaveSaver
 {
 public:

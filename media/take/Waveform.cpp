@@ -2,6 +2,7 @@
 
 #include "media/MediaLog.h"
 #include "media/MediaTexts.h"
+#include "media/files/CompressedFile.h"
 #include "media/files/WaveHeaderCheck.h"
 #include "media/take/SpoolFile.h"
 #include "media/take/StorageThread.h"
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstring>
 #include <iterator>
 
 #include <cerrno>
@@ -50,8 +52,12 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
         return MediaTexts::systemFailure(S_ISDIR(st.st_mode) ? EISDIR : errno);
     if (!S_ISREG(st.st_mode))
         return Failure(Failure::BadFile, MediaTexts::notRegularFile());
-    Result<WaveHeaderCheck::Layout> layout = Failure(Failure::BadFile, MediaTexts::notWave());
-    {
+    QByteArray start(CompressedFile::sniffBytes, '\0');
+    start.truncate(std::max<ssize_t>(0, ::pread(fd.get(), start.data(), start.size(), 0)));
+    const CompressedFile::Kind compressed = CompressedFile::sniff(start);
+    // WAV files are checked chunk by chunk before libsndfile sees them
+    Result<WaveHeaderCheck::Layout> layout = WaveHeaderCheck::Layout{};
+    if (compressed == CompressedFile::Kind::None) {
         QFile header;
         if (!header.open(fd.get(), QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
             return MediaTexts::systemFailure(EIO);
@@ -61,13 +67,19 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
     }
 
     Result<SndFile> file = SndFile::openRead(std::move(fd));
+    if (!file.ok() && compressed != CompressedFile::Kind::None)
+        return Failure(Failure::BadFile, file.reason());
     if (!file.ok())
         return file.failure();
     const SF_INFO &info = file->info();
     const int container = info.format & SF_FORMAT_TYPEMASK;
-    if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX && container != SF_FORMAT_RF64
-        && container != SF_FORMAT_W64)
+    if (compressed != CompressedFile::Kind::None) {
+        if (Result<> whole = CompressedFile::check(file.value(), compressed); !whole.ok())
+            return whole.failure();
+    } else if (container != SF_FORMAT_WAV && container != SF_FORMAT_WAVEX
+               && container != SF_FORMAT_RF64 && container != SF_FORMAT_W64) {
         return Failure(Failure::BadFile, MediaTexts::notWave());
+    }
     if (info.channels < 1 || info.channels > WaveHeaderCheck::maxChannels
         || info.samplerate < WaveHeaderCheck::minSampleRate
         || info.samplerate > WaveHeaderCheck::maxSampleRate || info.frames < 0)
@@ -82,7 +94,8 @@ Result<std::unique_ptr<Waveform>> Waveform::open(const QString &path)
     waveform->m_filePath = QFileInfo(path).absoluteFilePath();
     waveform->m_fileSize = qint64(st.st_size);
     waveform->m_fileModifiedMs = qint64(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
-    if (storedAsEncoded(info, layout.value()))
+    waveform->m_fileDecoded = compressed != CompressedFile::Kind::None;
+    if (!waveform->m_fileDecoded && storedAsEncoded(info, layout.value()))
         waveform->m_fileDataOffset = layout->dataOffset;
     return waveform;
 }
@@ -150,7 +163,11 @@ Result<std::unique_ptr<Waveform>> Waveform::readOnlyCopy() const
     copy->m_pieces = pieces();
     copy->m_frames = frames();
     copy->m_filePath = m_filePath;
+    copy->m_fileSize = m_fileSize;
+    copy->m_fileModifiedMs = m_fileModifiedMs;
     copy->m_fileDataOffset = m_fileDataOffset;
+    copy->m_fileDecoded = m_fileDecoded;
+    copy->m_started = m_started;
     if (m_file.isOpen()) {
         // a description of its own: libsndfile's reads seek, and the original reads meanwhile
         const QByteArray self = "/proc/self/fd/" + QByteArray::number(m_file.fd());
@@ -291,9 +308,37 @@ Result<qint64> Waveform::read(qint64 start, void *out, qint64 frames)
 
 Result<qint64> Waveform::readPiece(const WavePiece &piece, qint64 offset, char *out, qint64 frames)
 {
-    if (piece.source == WavePiece::File)
-        return m_file.read(piece.start + offset, m_format.sampleType(), out, frames);
-    return m_spool->read(piece.start + offset, out, frames);
+    if (piece.source == WavePiece::Spool)
+        return m_spool->read(piece.start + offset, out, frames);
+    const Result<qint64> got = m_file.read(piece.start + offset,
+                                           m_format.sampleType(),
+                                           out,
+                                           frames);
+    if (!got.ok() || got.value() == frames || !m_fileDecoded)
+        return got;
+    // A file cut short since it was opened ends what reads it, whatever its format.
+    struct stat st = {};
+    if (::fstat(m_file.fd(), &st) == 0 && qint64(st.st_size) < m_fileSize)
+        return Failure(Failure::Io, MediaTexts::soundFileShrank());
+    // A decoder that stops short (a damaged frame; an MP3 whose length was estimated from its
+    // size) gives silence for the rest, so the recording keeps the length it was opened with.
+    if (!m_decoderFellShort.exchange(true))
+        qCWarning(lcMedia) << "the decoder gave" << got.value() << "of" << frames << "frames at"
+                           << piece.start + offset << "of" << m_filePath << "; silence instead";
+    const qint64 frameBytes = m_format.bytesPerFrame();
+    std::memset(out + got.value() * frameBytes,
+                0,
+                std::size_t((frames - got.value()) * frameBytes));
+    return frames;
+}
+
+QDateTime Waveform::recorded() const
+{
+    if (m_started.isValid())
+        return m_started;
+    if (!m_filePath.isEmpty())
+        return QDateTime::fromMSecsSinceEpoch(m_fileModifiedMs);
+    return QDateTime::currentDateTime();
 }
 
 Result<> Waveform::beginInsert(qint64 at)
@@ -405,9 +450,14 @@ void Waveform::savedAs(const QString &path)
     // after further takes gives back the file with those takes rather than taking the file
     // for changed.
     Result<std::unique_ptr<Waveform>> saved = Waveform::open(path);
+    const auto lossless = [](int encoding) {
+        return encoding != SF_FORMAT_VORBIS && encoding != SF_FORMAT_OPUS
+               && encoding != SF_FORMAT_MPEG_LAYER_I && encoding != SF_FORMAT_MPEG_LAYER_II
+               && encoding != SF_FORMAT_MPEG_LAYER_III;
+    };
     if (saved.ok() && sameLayout(saved.value()->format(), m_format)
         && saved.value()->format().encoding() == m_format.encoding()
-        && saved.value()->frames() == frames()) {
+        && lossless(m_format.encoding()) && saved.value()->frames() == frames()) {
         Waveform &file = *saved.value();
         m_file = std::move(file.m_file);
         m_filePath = file.m_filePath;

@@ -9,6 +9,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -52,6 +53,8 @@ public:
     qint64 frames() const;
     // The file this waveform was opened from; empty for a new recording.
     const QString &filePath() const { return m_filePath; }
+    // When it was recorded: its first take began, else the opened file was last written.
+    QDateTime recorded() const;
 
     // Reads up to frames frames from start, in the format's sample type; returns the frames
     // read, fewer only past the end. Fails when a file the pieces lie in cannot be read or holds
@@ -110,6 +113,8 @@ private:
     qint64 m_fileSize = 0;
     qint64 m_fileModifiedMs = 0;
     qint64 m_fileDataOffset = -1; // where its sound data lies, when that is the encoding itself
+    bool m_fileDecoded = false;   // a compressed file, read through its decoder
+    std::atomic<bool> m_decoderFellShort{false}; // said once in the log
     std::shared_ptr<SpoolFile> m_spool;
     qint64 m_spoolFrames = 0; // the spool's frames once the takes so far are all written
     QString m_spoolFolder;

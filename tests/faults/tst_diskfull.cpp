@@ -310,9 +310,10 @@ void tst_DiskFull::refusals_nameTheirFileOnce_data()
     QTest::newRow("open a file without read permission") << "cmdOpen"
                                                          << "私人/a.wav"
                                                          << "无法打开文件“%1”：没有访问权限。";
-    QTest::newRow("open a file that is no sound") << "cmdOpen"
-                                                  << "文字/a.wav"
-                                                  << "无法打开文件“%1”：不是有效的 WAV 文件。";
+    QTest::newRow("open a file that is no sound")
+            << "cmdOpen"
+            << "文字/a.wav"
+            << "无法打开文件“%1”：不是 WAV、FLAC、MP3、Ogg Vorbis 或 Opus 格式的声音文件。";
 }
 
 void tst_DiskFull::refusals_nameTheirFileOnce()

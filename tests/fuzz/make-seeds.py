@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 """Writes the seed corpus for fuzz_openwave into the folder given: every WAV-family format
 libsndfile writes, then broken copies of some of them (truncated, absurd headers, sizes past the
-end) and a few files that are not WAV at all. Files are a few hundred frames long."""
+end) and a few files that are not WAV at all; then small FLAC, MP3, Ogg Vorbis and Opus files,
+written by libsndfile's own encoders, with cut and scrambled copies. Files are a few hundred
+frames long."""
 
 import ctypes
 import math
@@ -29,7 +31,15 @@ ENCODINGS = {
 }
 BIG_ENDIAN = 0x20000000
 OTHER_CONTAINERS = {"aiff": 0x020000 | 0x0002, "au": 0x030000 | 0x0002,
-                    "flac": 0x170000 | 0x0002, "caf": 0x180000 | 0x0002}
+                    "caf": 0x180000 | 0x0002}
+# The compressed formats Tapewren opens, with the rates their encoders take.
+COMPRESSED = {
+    "flac16": (0x170000 | 0x0002, (8000, 44100)),
+    "flac24": (0x170000 | 0x0003, (96000,)),
+    "mp3": (0x230000 | 0x0082, (8000, 44100)),
+    "vorbis": (0x200000 | 0x0060, (8000, 44100)),
+    "opus": (0x200000 | 0x0064, (8000, 48000)),
+}
 
 FRAMES = 300
 
@@ -256,6 +266,25 @@ def main():
     broken["other-noise.wav"] = bytes(noise.randrange(256) for _ in range(2048))
     broken["other-riff-avi.wav"] = b"RIFF" + struct.pack("<I", 4) + b"AVI "
     broken["other-riff-only.wav"] = b"RIFF" + struct.pack("<I", 4) + b"WAVE"
+
+    for cname, (file_format, rates) in COMPRESSED.items():
+        for rate in rates:
+            for channels in (1, 2):
+                # long enough for a few packets, short enough to fuzz quickly
+                frames = max(FRAMES, rate // 20)
+                if write_sound(tmp, file_format, rate, channels, frames):
+                    with open(tmp, "rb") as f:
+                        data = f.read()
+                    os.unlink(tmp)
+                    base = f"{cname}-{channels}ch-{rate}"
+                    valid[base] = data
+                    broken[f"{base}.seed"] = data
+                    broken[f"broken-{base}-half"] = data[:len(data) // 2]
+                    broken[f"broken-{base}-head"] = data[:min(len(data), 120)]
+                    scrambled = bytearray(data)
+                    for i in range(4, min(len(data), 64)):
+                        scrambled[i] = (i * 37) & 0xFF
+                    broken[f"broken-{base}-scrambled"] = bytes(scrambled)
 
     for name, data in broken.items():
         with open(os.path.join(folder, name), "wb") as f:

@@ -8,6 +8,7 @@
 #include "media/WaveMediaControl.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -145,7 +146,11 @@ void tst_FuzzFinds::fuzzInput_opensPlaysToEndAndSaves()
     QVERIFY(!rig.control.isPlaying());
     QCOMPARE(rig.control.Position(), rig.control.Length());
 
-    const QString saved = m_dir->filePath(QStringLiteral("saved.wav"));
+    // saved as the fuzz target saves it: WAV, or a compressed format the input's size picks
+    const char *const compressed[] = {"saved.flac", "saved.mp3", "saved.ogg", "saved.opus"};
+    const qint64 size = QFileInfo(path).size();
+    const QString saved = m_dir->filePath(
+            QString::fromLatin1(size % 8 < 4 ? "saved.wav" : compressed[size % 4]));
     rig.control.setFileName(saved);
     const Result<> written = rig.control.setCommand(QStringLiteral("save"));
     QVERIFY2(written.ok(), qPrintable(written.reason()));
@@ -153,7 +158,8 @@ void tst_FuzzFinds::fuzzInput_opensPlaysToEndAndSaves()
     again.control.setFileName(saved);
     const Result<> reopened = again.control.setCommand(QStringLiteral("open"));
     QVERIFY2(reopened.ok(), qPrintable(reopened.reason()));
-    QCOMPARE(again.control.lengthFrames(), rig.control.lengthFrames());
+    if (saved.endsWith(u".wav"))
+        QCOMPARE(again.control.lengthFrames(), rig.control.lengthFrames());
 }
 
 QTEST_GUILESS_MAIN(tst_FuzzFinds)

@@ -218,11 +218,13 @@ void tst_WaveFiles::open_refusesMalformedFile_data()
     const QByteArray good = riff(fmtChunk(2, 44100), 400, 400);
     QTest::newRow("empty") << QByteArray() << QStringLiteral(u"文件是空的");
     QTest::newRow("text") << QByteArray("just some text, not a sound file\n")
-                          << QStringLiteral(u"不是有效的 WAV 文件");
-    QTest::newRow("aiff-like") << QByteArray("FORM\0\0\0\x20"
-                                             "AIFFCOMM",
-                                             16)
-                               << QStringLiteral(u"不是有效的 WAV 文件");
+                          << QStringLiteral(
+                                     u"不是 WAV、FLAC、MP3、Ogg Vorbis 或 Opus 格式的声音文件");
+    QTest::newRow("aiff-like")
+            << QByteArray("FORM\0\0\0\x20"
+                          "AIFFCOMM",
+                          16)
+            << QStringLiteral(u"不是 WAV、FLAC、MP3、Ogg Vorbis 或 Opus 格式的声音文件");
     QTest::newRow("truncated data")
             << riff(fmtChunk(2, 44100), 100000, 400) << QStringLiteral(u"超出了文件末尾");
     QTest::newRow("truncated header") << good.left(30) << QStringLiteral(u"格式信息");

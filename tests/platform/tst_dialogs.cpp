@@ -106,6 +106,9 @@ void DialogsTest::nameFilters_convertsDescriptionPatternPairs_data()
     QTest::newRow("empty description") << "|*.wav" << QStringList{"*.wav (*.wav)"};
     QTest::newRow("description without pattern")
             << "*.wav|*.wav|Lonely" << QStringList{"*.wav (*.wav)"};
+    QTest::newRow("every format, then WAV")
+            << "所有支持的音频|*.wav;*.flac;*.mp3;*.ogg;*.opus|*.wav|*.wav"
+            << QStringList{"所有支持的音频 (*.wav *.flac *.mp3 *.ogg *.opus)", "*.wav (*.wav)"};
     QTest::newRow("empty") << "" << QStringList{};
 }
 
@@ -118,28 +121,39 @@ void DialogsTest::nameFilters_convertsDescriptionPatternPairs()
 
 void DialogsTest::showSave_setsFullPath_afterOk_data()
 {
+    const QString wav = QStringLiteral("*.wav|*.wav");
+    const QString five = QStringLiteral("*.wav|*.wav|FLAC 无损音频|*.flac|MP3 音频|*.mp3|"
+                                        "Ogg Vorbis 音频|*.ogg|Opus 音频|*.opus");
+    QTest::addColumn<QString>("filter");
+    QTest::addColumn<int>("selected"); // the filter chosen in the dialog
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("saved");
-    QTest::newRow("plain") << "take.wav"
+    QTest::newRow("plain") << wav << 0 << "take.wav"
                            << "take.wav";
-    QTest::newRow("Chinese and blank") << "录音 一.wav"
+    QTest::newRow("Chinese and blank") << wav << 0 << "录音 一.wav"
                                        << "录音 一.wav";
-    QTest::newRow("no extension gets .wav") << "讲座"
+    QTest::newRow("no extension gets .wav") << five << 0 << "讲座"
                                             << "讲座.wav";
-    QTest::newRow("another extension is kept") << "take.mp3"
-                                               << "take.mp3";
-    QTest::newRow("a dot inside is an extension") << "第1.5节"
-                                                  << "第1.5节";
+    QTest::newRow("no extension gets the chosen filter's") << five << 2 << "讲座"
+                                                           << "讲座.mp3";
+    QTest::newRow("a typed extension wins, in any case") << five << 2 << "讲座.FLAC"
+                                                         << "讲座.FLAC";
+    QTest::newRow("a dot inside is no extension of ours") << five << 0 << "第1.5节"
+                                                          << "第1.5节.wav";
+    QTest::newRow("nor is an extension of no filter") << wav << 0 << "take.mp3"
+                                                      << "take.mp3.wav";
 }
 
 void DialogsTest::showSave_setsFullPath_afterOk()
 {
+    QFETCH(QString, filter);
+    QFETCH(int, selected);
     QFETCH(QString, typed);
     QFETCH(QString, saved);
     QWidget parent;
     QtCommonDialog cdg;
     cdg.setParentWidget(&parent);
-    cdg.setFilter(QStringLiteral("*.wav|*.wav"));
+    cdg.setFilter(filter);
     cdg.setCancelError(FlagTrue);
 
     QWidget *dialogParent = nullptr;
@@ -151,6 +165,7 @@ void DialogsTest::showSave_setsFullPath_afterOk()
         mode = dialog->acceptMode();
         native = !dialog->testOption(QFileDialog::DontUseNativeDialog);
         filters = dialog->nameFilters();
+        dialog->selectNameFilter(filters.value(selected));
         typeName(dialog, m_dir->filePath(typed));
     });
     cdg.ShowSave();
@@ -159,7 +174,7 @@ void DialogsTest::showSave_setsFullPath_afterOk()
     QCOMPARE(dialogParent, &parent);
     QCOMPARE(mode, QFileDialog::AcceptSave);
     QVERIFY(!native);
-    QCOMPARE(filters, QStringList{QStringLiteral("*.wav (*.wav)")});
+    QCOMPARE(filters, QtCommonDialog::nameFilters(filter));
 }
 
 void DialogsTest::show_keepsFileName_afterCancel_data()
@@ -218,6 +233,8 @@ void DialogsTest::showSave_asksBeforeReplacing()
     QFETCH(QMessageBox::StandardButton, answer);
     const QString existing = m_dir->filePath(QStringLiteral("old.wav"));
     touch(existing);
+    // a file named as typed is there too: the question is about the final name all the same
+    touch(m_dir->filePath(typed));
     QtCommonDialog cdg;
     cdg.setFilter(QStringLiteral("*.wav|*.wav"));
 

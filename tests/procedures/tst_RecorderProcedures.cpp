@@ -200,7 +200,11 @@ void RecorderProceduresTest::save_writesChosenFile_thenOpensRingtones()
     rig.recorder.SaveRecording();
 
     QCOMPARE(rig.fakes.cdg.calls,
-             QStringList({"Filter *.wav|*.wav", "FileName ", "CancelError -1", "ShowSave"}));
+             QStringList({"Filter *.wav|*.wav|FLAC 无损音频|*.flac|MP3 音频|*.mp3|"
+                          "Ogg Vorbis 音频|*.ogg|Opus 音频|*.opus",
+                          "FileName ",
+                          "CancelError -1",
+                          "ShowSave"}));
     QCOMPARE(rig.media.calls, QStringList({"FileName /home/u/我的 录音.wav", "Command save"}));
     QCOMPARE(rig.recorder.CurrentFileName, QStringLiteral("/home/u/我的 录音.wav"));
     QCOMPARE(rig.LblFile->text(), QStringLiteral("文件：/home/u/我的 录音.wav"));
@@ -276,7 +280,8 @@ void RecorderProceduresTest::open_replacesRecording_withChosenFile()
 
     rig.recorder.OpenRecording();
 
-    QCOMPARE(rig.fakes.cdg.calls.first(), QStringLiteral("Filter *.wav|*.wav"));
+    QCOMPARE(rig.fakes.cdg.calls.first(),
+             QStringLiteral("Filter 所有支持的音频|*.wav;*.flac;*.mp3;*.ogg;*.opus|*.wav|*.wav"));
     QCOMPARE(rig.fakes.cdg.calls.last(), QStringLiteral("ShowOpen"));
     QVERIFY(!rig.fakes.cdg.calls.contains(QStringLiteral("CancelError -1")));
     QCOMPARE(rig.media.calls,
