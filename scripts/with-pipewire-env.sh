@@ -34,7 +34,7 @@ packages=(
     pipewire pipewire-pulse wireplumber pulseaudio-utils dbus
     sox xvfb xdotool python3 cmake strace
     libqt6widgets6 libqt6dbus6 libqt6test6 qt6-qpa-plugins qt6-translations-l10n
-    libsndfile1 libpulse0 fonts-wqy-microhei
+    libsndfile1 libpulse0 libsoxr0 fonts-wqy-microhei
     python3-pyatspi python3-xlib at-spi2-core dbus-x11 x11-utils openbox wmctrl imagemagick
 )
 # This machine's folders that the root's own replace inside the namespace.

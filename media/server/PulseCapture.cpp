@@ -125,13 +125,15 @@ void PulseCapture::take()
         size_t bytes = 0;
         if (pa_stream_peek(m_stream, &data, &bytes) < 0 || bytes == 0)
             break;
-        if (data) {
-            m_sink->captured(static_cast<const char *>(data), qint64(bytes));
-        } else {
-            // a hole the server marks itself: silence keeps the take's timing
-            m_sink->lost(qint64(bytes) / frameBytes);
-        }
-        m_frames += qint64(bytes) / frameBytes;
+        // once Stop is given, sound from after that moment is not the take's
+        qint64 frames = qint64(bytes) / frameBytes;
+        if (m_stopFrames >= 0)
+            frames = std::clamp<qint64>(m_stopFrames - m_frames, 0, frames);
+        if (data)
+            m_sink->captured(static_cast<const char *>(data), frames * frameBytes);
+        else
+            m_sink->lost(frames); // a hole the server marks itself: silence keeps the timing
+        m_frames += frames;
         pa_stream_drop(m_stream);
     }
     const auto now = std::chrono::steady_clock::now().time_since_epoch();
