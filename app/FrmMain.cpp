@@ -43,7 +43,7 @@ FrmMain::FrmMain(Platform &platform,
     controls.cmdSave = ui.cmdSave;
     controls.levelMeter = ui.levelMeter;
     controls.clipMark = ui.clipMark;
-    controls.lblNoSignal = ui.lblNoSignal;
+    controls.lblWarning = ui.lblWarning;
     m_recorder = std::make_unique<RecorderController>(
             controls,
             RecorderController::Services{*platform.messageBox,

@@ -20,7 +20,7 @@ RecorderController::RecorderController(const RecorderControls &controls, Service
     : m_c(controls)
     , m_services(std::move(services))
     , m_waveDeviceSetup(m_services.waveDevice, m_services.messageBox)
-    , m_watch({m_c.levelMeter, m_c.clipMark, m_c.lblNoSignal, m_c.TimerBar},
+    , m_watch({m_c.levelMeter, m_c.clipMark, m_c.lblWarning, m_c.TimerBar},
               *m_c.MMCRecord,
               m_services.sleepInhibitor)
 {}

@@ -10,6 +10,7 @@
 namespace {
 
 const QString InhibitReason = QStringLiteral("正在录音");
+const QString NoSignalText = QStringLiteral("未检测到声音输入");
 
 } // namespace
 
@@ -17,6 +18,7 @@ RecordingWatch::RecordingWatch(const Controls &controls,
                                MediaControl &MMCRecord,
                                SleepInhibitor &inhibitor)
     : m_c(controls)
+    , m_warnings(m_c.lblWarning, {m_c.meter, m_c.clipMark})
     , m_inhibitor(inhibitor)
 {
     connect(&MMCRecord, &MediaControl::RecordingChanged, this, [this](bool recording) {
@@ -43,7 +45,8 @@ void RecordingWatch::end()
     m_running = false;
     m_c.meter->hide();
     m_c.clipMark->hide();
-    m_c.lblNoSignal->hide();
+    m_warnings.clear(WarningLine::NoSignal);
+    m_warnings.setOn(false);
     m_inhibitor.release();
 }
 
@@ -60,15 +63,21 @@ void RecordingWatch::onClockTick()
 {
     if (!m_running)
         return;
+    if (!m_clockShown)
+        m_warnings.setOn(true);
     m_clockShown = true;
     show(m_monitor.update(m_clock.elapsed()));
 }
 
 void RecordingWatch::show(const LevelMonitor::Shown &shown)
 {
+    if (shown.noSignal)
+        m_warnings.set(WarningLine::NoSignal, NoSignalText);
+    else
+        m_warnings.clear(WarningLine::NoSignal);
+    const bool warned = !m_warnings.isEmpty();
     // setValue repaints only when the value changes
     m_c.meter->setValue(shown.meterDb);
-    m_c.meter->setVisible(!shown.noSignal);
-    m_c.clipMark->setVisible(!shown.noSignal && shown.clip);
-    m_c.lblNoSignal->setVisible(shown.noSignal);
+    m_c.meter->setVisible(!warned);
+    m_c.clipMark->setVisible(!warned && shown.clip);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "recorder/LevelMonitor.h"
+#include "recorder/WarningLine.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -12,8 +13,9 @@ class QTimer;
 class SleepInhibitor;
 
 // What the window shows and asks of the desktop while the media control records: the input's
-// level, a warning when no sound arrives, and no sleep. The display moves with the recording
-// clock's ticks, from the first one on (until then the file line holds the file's name).
+// level, the warning line (no sound arrives, and what other sources add), and no sleep. The
+// display moves with the recording clock's ticks, from the first one on (until then the file
+// line holds the file's name).
 class RecordingWatch : public QObject
 {
     Q_OBJECT
@@ -23,11 +25,14 @@ public:
     {
         QProgressBar *meter = nullptr; // -60..0 dBFS
         QWidget *clipMark = nullptr;
-        QLabel *lblNoSignal = nullptr;
+        QLabel *lblWarning = nullptr;
         QTimer *TimerBar = nullptr; // the recording clock
     };
 
     RecordingWatch(const Controls &controls, MediaControl &MMCRecord, SleepInhibitor &inhibitor);
+
+    // Where the other watches of a recording say what the user must know.
+    WarningLine &warnings() { return m_warnings; }
 
 private:
     void begin();
@@ -37,6 +42,7 @@ private:
     void show(const LevelMonitor::Shown &shown);
 
     Controls m_c;
+    WarningLine m_warnings;
     SleepInhibitor &m_inhibitor;
     LevelMonitor m_monitor;
     QElapsedTimer m_clock;

@@ -166,12 +166,9 @@ void FrmMainUi::setupLevelDisplay()
     clipMark->setStyleSheet(u"QLabel#clipMark { background: #D93025; }"_s);
     clipMark->hide();
 
-    lblNoSignal = newLabel(picInfo,
-                           u"lblNoSignal"_s,
-                           Twips::rect(2640, 450, 2550, 270),
-                           u"未检测到声音输入"_s);
-    lblNoSignal->setStyleSheet(u"QLabel#lblNoSignal { color: #D93025; }"_s);
-    lblNoSignal->hide();
+    lblWarning = newLabel(picInfo, u"lblWarning"_s, Twips::rect(2640, 450, 2550, 270), QString());
+    lblWarning->setStyleSheet(u"QLabel#lblWarning { color: #D93025; }"_s);
+    lblWarning->hide();
 }
 
 void FrmMainUi::chainTabOrder()

@@ -39,8 +39,8 @@ public:
 
     // In the clock's line of the status panel, right of the clock; shown only while recording.
     LevelMeter *levelMeter = nullptr;
-    QLabel *clipMark = nullptr;    // held a moment after a sample reached full scale
-    QLabel *lblNoSignal = nullptr; // in the meter's place when no sound arrives
+    QLabel *clipMark = nullptr;   // held a moment after a sample reached full scale
+    QLabel *lblWarning = nullptr; // red, in the meter's place: what the user must know now
 
 private:
     void setupLevelDisplay();

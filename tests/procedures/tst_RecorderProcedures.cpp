@@ -2,7 +2,9 @@
 
 #include "core/TapewrenError.h"
 #include "recorder/RecordingClock.h"
+#include "recorder/WarningLine.h"
 
+#include <QAccessible>
 #include <QTest>
 
 namespace {
@@ -49,6 +51,10 @@ private slots:
     void watch_data();
     void watch();
     void watch_dropsFailureInsideStop();
+
+    // What else watches a recording, and the warning line the watches share. Time is the fake
+    // clock's; the recording clock's ticks are real.
+    void warningLine_showsTheMostUrgent_andReadsOutAll();
 };
 
 void RecorderProceduresTest::newRecording_opensNewWaveformAndSelectsDevices()
@@ -497,6 +503,30 @@ void RecorderProceduresTest::save_showsProgress_andCancelKeepsTheRecording()
     QCOMPARE(rig.recorder.IsModified, FlagTrue);
     QCOMPARE(rig.LblFile->text(), fileLine);
     QCOMPARE(rig.tuLingClicks, 2);
+}
+
+void RecorderProceduresTest::warningLine_showsTheMostUrgent_andReadsOutAll()
+{
+    QWidget window;
+    auto *label = new QLabel(&window);
+    auto *meter = new QLabel(&window);
+    window.show();
+    WarningLine line(label, {meter});
+    const auto readOut = [label] {
+        return QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+    };
+
+    line.set(WarningLine::NoSignal, QStringLiteral("未检测到声音输入"));
+    QVERIFY(!label->isVisible()); // not on yet
+    line.setOn(true);
+    QVERIFY(label->isVisible() && !meter->isVisible());
+    line.set(WarningLine::LowSpace, QStringLiteral("磁盘空间只够再录 3 分钟"));
+    QCOMPARE(label->text(), QStringLiteral("磁盘空间只够再录 3 分钟"));
+    QCOMPARE(readOut(), QStringLiteral("磁盘空间只够再录 3 分钟；未检测到声音输入"));
+    line.clear(WarningLine::LowSpace);
+    QCOMPARE(readOut(), QStringLiteral("未检测到声音输入"));
+    line.clear(WarningLine::NoSignal);
+    QVERIFY(!label->isVisible() && line.isEmpty());
 }
 
 QTEST_MAIN(RecorderProceduresTest)
