@@ -51,6 +51,7 @@ FrmMain::FrmMain(Platform &platform,
                                          waveDevice,
                                          *platform.sleepInhibitor,
                                          *platform.progress,
+                                         *platform.freeSpace,
                                          [this] {
                                              cmdTuLing_Click();
                                          }});

@@ -55,7 +55,8 @@ public:
     bool isPlaying() const { return m_playback.isPlaying(); }
     // Where captured audio is spooled; the program's state folder unless set.
     void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
-    QString spoolFolder() const;
+    QString spoolFolder() const override;
+    qint64 bytesPerSecond() const override;
 
 private:
     Result<> carryOut(const QString &command);

@@ -2,6 +2,7 @@
 
 #include "platform/Clock.h"
 #include "platform/CommonDialog.h"
+#include "platform/FreeSpace.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
@@ -24,4 +25,5 @@ struct Platform
     std::unique_ptr<InstanceGuard> instanceGuard;
     std::unique_ptr<SleepInhibitor> sleepInhibitor;
     std::unique_ptr<ProgressDialog> progress;
+    std::unique_ptr<FreeSpace> freeSpace;
 };

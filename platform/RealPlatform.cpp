@@ -8,6 +8,7 @@
 #include "platform/QtCommonDialog.h"
 #include "platform/QtMessageBox.h"
 #include "platform/QtProgressDialog.h"
+#include "platform/StatvfsFreeSpace.h"
 #include "platform/SystemClock.h"
 
 RealPlatform::RealPlatform()
@@ -34,6 +35,7 @@ RealPlatform::RealPlatform()
     auto progress = std::make_unique<QtProgressDialog>();
     m_progress = progress.get();
     m_services.progress = std::move(progress);
+    m_services.freeSpace = std::make_unique<StatvfsFreeSpace>();
 }
 
 void RealPlatform::setParentWidget(QWidget *parent)

@@ -23,6 +23,11 @@ RecorderController::RecorderController(const RecorderControls &controls, Service
     , m_watch({m_c.levelMeter, m_c.clipMark, m_c.lblWarning, m_c.TimerBar},
               *m_c.MMCRecord,
               m_services.sleepInhibitor)
+    , m_spaceWatch(*m_c.MMCRecord,
+                   m_services.freeSpace,
+                   m_services.clock,
+                   m_c.TimerBar,
+                   m_watch.warnings())
 {}
 
 void RecorderController::NewRecording()

@@ -21,6 +21,8 @@ public:
     Result<> canOpen(const QString &path) const override;
     void selectDevices(const QByteArray &, const QByteArray &) override { ++devicesSelected; }
     void cancelSave() override { saveCancelled = true; }
+    QString spoolFolder() const override { return spool; }
+    qint64 bytesPerSecond() const override { return byteRate; }
     QList<LeftoverTake> leftoverTakes() override;
     Result<> recoverTake(const QString &id) override;
     void discardTake(const QString &id) override;
@@ -38,6 +40,8 @@ public:
     QList<LeftoverTake> leftovers; // what leftoverTakes() finds
     QList<qint64> saveSteps;       // frames written at each progress report of a "save"
     bool saveCancelled = false;
+    QString spool = QStringLiteral("/spool");
+    qint64 byteRate = 176400; // CD sound
 
 private:
     void use(const QString &call) const;

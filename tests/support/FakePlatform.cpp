@@ -145,4 +145,5 @@ FakePlatform::FakePlatform()
     , instanceGuard(install<FakeInstanceGuard>(platform.instanceGuard))
     , sleepInhibitor(install<FakeSleepInhibitor>(platform.sleepInhibitor))
     , progress(install<FakeProgressDialog>(platform.progress))
+    , freeSpace(install<FakeFreeSpace>(platform.freeSpace))
 {}

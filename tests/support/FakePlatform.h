@@ -113,6 +113,16 @@ public:
     std::function<void()> cancel;
 };
 
+// Records the folders asked about; a test answers with emit measured().
+class FakeFreeSpace : public FreeSpace
+{
+    Q_OBJECT
+
+public:
+    void ask(const QString &folder) override { asked << folder; }
+    QStringList asked;
+};
+
 class FakeWaveDevice : public WaveDevice
 {
 public:
@@ -138,5 +148,6 @@ struct FakePlatform
     FakeInstanceGuard &instanceGuard;
     FakeSleepInhibitor &sleepInhibitor;
     FakeProgressDialog &progress;
+    FakeFreeSpace &freeSpace;
     FakeWaveDevice waveDevice;
 };

@@ -41,6 +41,7 @@ RecorderRig::RecorderRig()
                 fakes.waveDevice,
                 fakes.sleepInhibitor,
                 fakes.progress,
+                fakes.freeSpace,
                 [this] {
                     ++tuLingClicks;
                 }})
