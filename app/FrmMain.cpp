@@ -8,11 +8,15 @@
 #include "platform/Platform.h"
 #include "recorder/RecorderController.h"
 #include "recorder/StatusTexts.h"
+#include "recorder/TimedStop.h"
 #include "window/LevelMeter.h"
 #include "window/PictureBox.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -64,7 +68,12 @@ FrmMain::FrmMain(Platform &platform,
                                                                             *platform.messageBox,
                                                                             *platform.programEnd,
                                                                             *m_skinLoader});
+    // a timed stop ends the take as a click on 停止 does
+    m_timedStop = std::make_unique<TimedStop>(ui.lblTimedStop, MMCRecord, *platform.clock, [this] {
+        ui.cmdStop->click();
+    });
     connectHandlers();
+    connectTimedStopMenu();
 }
 
 FrmMain::~FrmMain() = default;
@@ -92,6 +101,28 @@ void FrmMain::connectHandlers()
     connect(ui.TimerBar, &QTimer::timeout, this, &FrmMain::TimerBar_Timer);
     connect(&MMCRecord, &MediaControl::StatusUpdate, this, &FrmMain::MMCRecord_StatusUpdate);
     connect(&MMCRecord, &MediaControl::brokeOff, this, &FrmMain::MMCRecord_BrokeOff);
+}
+
+void FrmMain::connectTimedStopMenu()
+{
+    for (QAction *choice : std::as_const(ui.timedStopChoices)) {
+        connect(choice, &QAction::triggered, this, [this, choice] {
+            // the take may have ended while the menu was open
+            if (m_recorder->state() == RecorderController::State::Recording)
+                m_timedStop->set(std::chrono::minutes(choice->data().toInt()));
+        });
+    }
+    connect(ui.cancelTimedStop, &QAction::triggered, this, [this] { m_timedStop->cancel(); });
+}
+
+void FrmMain::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (m_recorder->state() != RecorderController::State::Recording) {
+        event->ignore();
+        return;
+    }
+    ui.cancelTimedStop->setEnabled(m_timedStop->isSet());
+    ui.contextMenu->popup(event->globalPos());
 }
 
 void FrmMain::deliver(void (FrmMain::*handler)())

@@ -12,6 +12,7 @@ class Links;
 class MediaControl;
 class RecorderController;
 class SkinLoader;
+class TimedStop;
 class WaveDevice;
 struct Platform;
 
@@ -65,9 +66,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // While recording: the menu of the timed stop.
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void connectHandlers();
+    void connectTimedStopMenu();
 
     FrmMainUi ui;
     Platform &m_platform;
@@ -77,4 +81,5 @@ private:
     std::unique_ptr<RecorderController> m_recorder;
     std::unique_ptr<SkinLoader> m_skinLoader;
     std::unique_ptr<ApplicationFrame> m_frame;
+    std::unique_ptr<TimedStop> m_timedStop;
 };

@@ -30,6 +30,13 @@ RecorderController::RecorderController(const RecorderControls &controls, Service
                    m_watch.warnings())
 {}
 
+RecorderController::State RecorderController::state() const
+{
+    if (!m_c.cmdStop->isEnabled())
+        return State::Ready;
+    return m_c.Lblread->text() == PlayingText ? State::Playing : State::Recording;
+}
+
 void RecorderController::NewRecording()
 {
     m_c.MMCRecord->setCommand(QStringLiteral("close"));

@@ -36,7 +36,12 @@ public:
         std::function<void()> cmdTuLing_Click;
     };
 
+    // The three states, as the buttons and the status line carry them.
+    enum class State { Ready, Recording, Playing };
+
     RecorderController(const RecorderControls &controls, Services services);
+
+    State state() const;
 
     void NewRecording();
     void StartRecording();

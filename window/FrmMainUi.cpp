@@ -11,6 +11,7 @@
 #include <QGroupBox>
 #include <QIcon>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -149,6 +150,7 @@ void FrmMainUi::setupUi(QWidget *frmMain)
     MMCRecord->setFocusPolicy(Qt::NoFocus);
 
     setupLevelDisplay();
+    setupTimedStop(frmMain);
     chainTabOrder();
 }
 
@@ -169,6 +171,26 @@ void FrmMainUi::setupLevelDisplay()
     lblWarning = newLabel(picInfo, u"lblWarning"_s, Twips::rect(2640, 450, 2550, 270), QString());
     lblWarning->setStyleSheet(u"QLabel#lblWarning { color: #D93025; }"_s);
     lblWarning->hide();
+}
+
+void FrmMainUi::setupTimedStop(QWidget *frmMain)
+{
+    // The clock's line holds one line of text while recording; this is the line below it.
+    lblTimedStop = newLabel(picInfo, u"lblTimedStop"_s, Twips::rect(90, 705, 4800, 240), QString());
+    lblTimedStop->hide();
+
+    contextMenu = new QMenu(frmMain);
+    contextMenu->setObjectName(u"contextMenu"_s);
+    QMenu *timedStop = contextMenu->addMenu(u"定时停止"_s);
+    const std::array<std::pair<QString, int>, 4> choices{
+            {{u"15 分钟"_s, 15}, {u"30 分钟"_s, 30}, {u"1 小时"_s, 60}, {u"2 小时"_s, 120}}};
+    for (const auto &[caption, minutes] : choices) {
+        QAction *choice = timedStop->addAction(caption);
+        choice->setData(minutes);
+        timedStopChoices << choice;
+    }
+    timedStop->addSeparator();
+    cancelTimedStop = timedStop->addAction(u"取消定时"_s);
 }
 
 void FrmMainUi::chainTabOrder()

@@ -7,9 +7,13 @@
 #include "window/LevelMeter.h"
 #include "window/PictureBox.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,6 +64,8 @@ private slots:
     void help_passesReadmeAsOneArgument();
     void expander_growsOnceAndShowsLowerBand();
     void whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake();
+    // without the mouse: keys, the commands another process hands over, the timed stop's menu
+    void contextMenu_setsAndCancelsTheTimedStop_whileRecording();
 };
 
 void FrmMainTest::buttons_reachTheirProcedures()
@@ -336,6 +342,34 @@ void FrmMainTest::whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake
     emit rig.media.brokeOff(QStringLiteral("磁盘已满"));
     QTRY_VERIFY(!rig.fakes.sleepInhibitor.held);
     QCOMPARE(rig.fakes.sleepInhibitor.calls.size(), 4);
+}
+
+void FrmMainTest::contextMenu_setsAndCancelsTheTimedStop_whileRecording()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    const auto rightClick = [&rig] {
+        const QPoint at(20, 20);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, rig.frmMain.mapToGlobal(at));
+        QApplication::sendEvent(&rig.frmMain, &event);
+        const bool shown = rig.ui.contextMenu->isVisible();
+        rig.ui.contextMenu->close();
+        return shown;
+    };
+    QVERIFY(!rightClick()); // nothing to time while ready
+
+    QTest::mouseClick(rig.ui.cmdRecord, Qt::LeftButton);
+    QVERIFY(rightClick());
+    QVERIFY(!rig.ui.cancelTimedStop->isEnabled());
+    rig.ui.timedStopChoices.at(1)->trigger(); // 30 分钟
+    QCOMPARE(rig.ui.lblTimedStop->text(), QStringLiteral("将于 14:35:09 自动停止"));
+    QVERIFY(rig.ui.lblTimedStop->isVisible());
+    QVERIFY(rightClick());
+    QVERIFY(rig.ui.cancelTimedStop->isEnabled());
+    rig.ui.cancelTimedStop->trigger();
+    QVERIFY(!rig.ui.lblTimedStop->isVisible());
+    QCOMPARE(buttonStates(rig.ui), QStringLiteral("0 0 0 1 0")); // the take goes on
 }
 
 QTEST_MAIN(FrmMainTest)

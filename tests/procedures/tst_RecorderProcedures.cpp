@@ -3,10 +3,13 @@
 #include "core/TapewrenError.h"
 #include "recorder/RecordingClock.h"
 #include "recorder/SpaceWatch.h"
+#include "recorder/TimedStop.h"
 #include "recorder/WarningLine.h"
 
 #include <QAccessible>
 #include <QTest>
+
+using namespace std::chrono_literals;
 
 namespace {
 const QString Ready = QStringLiteral("1 1 1 0 1");
@@ -60,6 +63,7 @@ private slots:
     void forecast();
     void lowSpace_isMeasuredEveryFewSeconds_whileRecording();
     void warningLine_showsTheMostUrgent_andReadsOutAll();
+    void timedStop_saysWhen_stopsThen_andGoesWithTheTake();
 };
 
 void RecorderProceduresTest::newRecording_opensNewWaveformAndSelectsDevices()
@@ -580,6 +584,33 @@ void RecorderProceduresTest::warningLine_showsTheMostUrgent_andReadsOutAll()
     QCOMPARE(readOut(), QStringLiteral("未检测到声音输入"));
     line.clear(WarningLine::NoSignal);
     QVERIFY(!label->isVisible() && line.isEmpty());
+}
+
+void RecorderProceduresTest::timedStop_saysWhen_stopsThen_andGoesWithTheTake()
+{
+    RecorderRig rig;
+    QLabel label;
+    int stops = 0;
+    TimedStop timedStop(&label, rig.media, rig.fakes.clock, [&stops] { ++stops; });
+    rig.recorder.StartRecording();
+
+    timedStop.set(15min); // the clock reads 14:05:09
+    QCOMPARE(label.text(), QStringLiteral("将于 14:20:09 自动停止"));
+    QVERIFY(!label.isHidden() && timedStop.isSet());
+    timedStop.set(50ms); // replaces the earlier one
+    QElapsedTimer waited;
+    waited.start();
+    QTRY_COMPARE(stops, 1);
+    QVERIFY(waited.elapsed() >= 49);
+    QVERIFY(label.isHidden() && !timedStop.isSet());
+
+    timedStop.set(50ms);
+    timedStop.cancel();
+    timedStop.set(50ms);
+    rig.recorder.StopRecording(); // the take ends some other way
+    QVERIFY(label.isHidden() && !timedStop.isSet());
+    QTest::qWait(150);
+    QCOMPARE(stops, 1);
 }
 
 QTEST_MAIN(RecorderProceduresTest)
