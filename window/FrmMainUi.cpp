@@ -10,6 +10,7 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
@@ -59,6 +60,13 @@ QLabel *newLabel(QWidget *container,
     // No background of its own: the panel's white shows through.
     label->setAutoFillBackground(false);
     return label;
+}
+
+// Qt's standard key where the platform has one, otherwise the key the desktops give it.
+QKeySequence standardKey(QKeySequence::StandardKey key, const QKeySequence &otherwise)
+{
+    const QList<QKeySequence> bound = QKeySequence::keyBindings(key);
+    return bound.isEmpty() ? otherwise : bound.constFirst();
 }
 
 QCursor handPointer(const BuiltInImages &images)
@@ -151,6 +159,7 @@ void FrmMainUi::setupUi(QWidget *frmMain)
 
     setupLevelDisplay();
     setupTimedStop(frmMain);
+    setupKeys();
     chainTabOrder();
 }
 
@@ -191,6 +200,19 @@ void FrmMainUi::setupTimedStop(QWidget *frmMain)
     }
     timedStop->addSeparator();
     cancelTimedStop = timedStop->addAction(u"取消定时"_s);
+}
+
+void FrmMainUi::setupKeys()
+{
+    // A button's own key acts as a click on it, and only while the button is enabled.
+    cmdNew->setShortcut(standardKey(QKeySequence::New, Qt::CTRL | Qt::Key_N));
+    cmdRecord->setShortcut(Qt::CTRL | Qt::Key_R);
+    cmdPlay->setShortcut(Qt::CTRL | Qt::Key_P);
+    cmdStop->setShortcut(standardKey(QKeySequence::Cancel, Qt::Key_Escape));
+    cmdSave->setShortcut(standardKey(QKeySequence::Save, Qt::CTRL | Qt::Key_S));
+    cmdOpen->setShortcut(standardKey(QKeySequence::Open, Qt::CTRL | Qt::Key_O));
+    cmdHelp->setShortcut(standardKey(QKeySequence::HelpContents, Qt::Key_F1));
+    cmdExit->setShortcut(standardKey(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
 }
 
 void FrmMainUi::chainTabOrder()

@@ -55,5 +55,6 @@ public:
 private:
     void setupLevelDisplay();
     void setupTimedStop(QWidget *frmMain);
+    void setupKeys();
     void chainTabOrder();
 };

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -64,7 +65,9 @@ private slots:
     void help_passesReadmeAsOneArgument();
     void expander_growsOnceAndShowsLowerBand();
     void whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake();
-    // without the mouse: keys, the commands another process hands over, the timed stop's menu
+    // without the mouse
+    void keys_clickTheirButton_onlyWhileItIsEnabled_data();
+    void keys_clickTheirButton_onlyWhileItIsEnabled();
     void contextMenu_setsAndCancelsTheTimedStop_whileRecording();
 };
 
@@ -342,6 +345,42 @@ void FrmMainTest::whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake
     emit rig.media.brokeOff(QStringLiteral("磁盘已满"));
     QTRY_VERIFY(!rig.fakes.sleepInhibitor.held);
     QCOMPARE(rig.fakes.sleepInhibitor.calls.size(), 4);
+}
+
+void FrmMainTest::keys_clickTheirButton_onlyWhileItIsEnabled_data()
+{
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Ctrl+N") << QKeySequence("Ctrl+N") << "cmdNew";
+    QTest::newRow("Ctrl+R") << QKeySequence("Ctrl+R") << "cmdRecord";
+    QTest::newRow("Ctrl+P") << QKeySequence("Ctrl+P") << "cmdPlay";
+    QTest::newRow("Esc") << QKeySequence("Esc") << "cmdStop";
+    QTest::newRow("Ctrl+S") << QKeySequence("Ctrl+S") << "cmdSave";
+    QTest::newRow("Ctrl+O") << QKeySequence("Ctrl+O") << "cmdOpen";
+    QTest::newRow("F1") << QKeySequence("F1") << "cmdHelp";
+    QTest::newRow("Ctrl+Q") << QKeySequence("Ctrl+Q") << "cmdExit";
+}
+
+void FrmMainTest::keys_clickTheirButton_onlyWhileItIsEnabled()
+{
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, button);
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    QApplication::setActiveWindow(&rig.frmMain);
+    QVERIFY(QTest::qWaitForWindowActive(&rig.frmMain));
+    rig.frmMain.recorder().IsModified = FlagTrue; // Exit asks, and the fake box says Cancel
+    auto *target = rig.frmMain.findChild<QPushButton *>(button);
+    QSignalSpy clicks(target, &QAbstractButton::clicked);
+
+    target->setEnabled(false);
+    QTest::keySequence(&rig.frmMain, key);
+    QTest::qWait(250); // a key's click follows the button shown pressed for a moment
+    QCOMPARE(clicks.size(), 0);
+    target->setEnabled(true);
+    QTest::keySequence(&rig.frmMain, key);
+    QTRY_COMPARE(clicks.size(), 1);
 }
 
 void FrmMainTest::contextMenu_setsAndCancelsTheTimedStop_whileRecording()
