@@ -1,6 +1,7 @@
 #include "app/FrmMain.h"
 
 #include "app/ApplicationFrame.h"
+#include "app/RemoteCommands.h"
 #include "app/SkinLoader.h"
 #include "core/TapewrenError.h"
 #include "links/Links.h"
@@ -72,6 +73,11 @@ FrmMain::FrmMain(Platform &platform,
     m_timedStop = std::make_unique<TimedStop>(ui.lblTimedStop, MMCRecord, *platform.clock, [this] {
         ui.cmdStop->click();
     });
+    m_remote = std::make_unique<RemoteCommands>(RemoteCommands::Window{ui.cmdRecord,
+                                                                       ui.cmdStop,
+                                                                       m_recorder.get(),
+                                                                       m_timedStop.get()},
+                                                *platform.userInput);
     connectHandlers();
     connectTimedStopMenu();
 }
@@ -149,9 +155,17 @@ void FrmMain::closeEvent(QCloseEvent *event)
         event->accept();
 }
 
+void FrmMain::startWith(const StartCommand &command, std::function<int()> handOver)
+{
+    m_remote->setStartCommand(command);
+    m_frame->setHandOver(std::move(handOver));
+}
+
 void FrmMain::Form_Load()
 {
     m_frame->Form_Load();
+    // past the single-instance check: this is the copy that runs
+    m_platform.commands->offer(*m_remote);
 }
 
 void FrmMain::Form_Unload(qint16 &Cancel)
@@ -247,6 +261,7 @@ void FrmMain::MMCRecord_BrokeOff(const QString &reason)
 void FrmMain::OfferLeftoverTakes()
 {
     m_frame->OfferLeftoverTakes();
+    m_remote->startUpDone();
 }
 
 void FrmMain::Terminate()

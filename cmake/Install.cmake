@@ -34,7 +34,6 @@ install(FILES ${PROJECT_SOURCE_DIR}/assets/icons/scalable/tapewren.svg
 # The release this tree is: the version is the project's, the date is written here once and
 # dates the manual page, the AppStream release and the package's changelog entry.
 set(TAPEWREN_RELEASE_DATE 2026-12-07)
-set(TAPEWREN_APP_ID io.github.tapewren.Tapewren)
 
 # Debian package: cpack -G DEB in the build folder.
 set(CPACK_GENERATOR DEB)

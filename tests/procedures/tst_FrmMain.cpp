@@ -20,6 +20,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace std::chrono_literals;
+
 namespace {
 const QString Title = QStringLiteral("Tapewren音频录音机");
 
@@ -40,6 +42,18 @@ struct WindowRig
     }
 
     QString buttons() const { return buttonStates(ui); }
+    CommandHandler &commands() { return *fakes.commands.handler; } // as the bus calls it
+    void setButtons(const QString &pattern)                        // as buttons() gives them
+    {
+        const QList<QPushButton *> five{ui.cmdNew,
+                                        ui.cmdRecord,
+                                        ui.cmdPlay,
+                                        ui.cmdStop,
+                                        ui.cmdSave};
+        for (int i = 0; i < five.size(); ++i)
+            five[i]->setEnabled(pattern.split(u' ').value(i) == u"1");
+    }
+
     QTemporaryDir folder;
     FakePlatform fakes;
     FakeMediaControl media;
@@ -68,6 +82,9 @@ private slots:
     // without the mouse
     void keys_clickTheirButton_onlyWhileItIsEnabled_data();
     void keys_clickTheirButton_onlyWhileItIsEnabled();
+    void commands_areRefused_whenAClickWouldBe_data();
+    void commands_areRefused_whenAClickWouldBe();
+    void commands_clickTheirButton_afterTheAnswer();
     void contextMenu_setsAndCancelsTheTimedStop_whileRecording();
 };
 
@@ -381,6 +398,74 @@ void FrmMainTest::keys_clickTheirButton_onlyWhileItIsEnabled()
     target->setEnabled(true);
     QTest::keySequence(&rig.frmMain, key);
     QTRY_COMPARE(clicks.size(), 1);
+}
+
+void FrmMainTest::commands_areRefused_whenAClickWouldBe_data()
+{
+    QTest::addColumn<QString>("state"); // "starting", "box", or the buttons and the status line
+    QTest::addColumn<RemoteCommand>("command");
+    QTest::addColumn<int>("stopAfter"); // hours
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("starting") << "starting" << RemoteCommand::Toggle << 0 << "正在启动";
+    QTest::newRow("a box open") << "box" << RemoteCommand::Toggle << 0 << "对话框";
+    QTest::newRow("stop, ready") << "1 1 1 0 1|停止..." << RemoteCommand::Stop << 0 << "没有";
+    QTest::newRow("record, recording")
+            << "0 0 0 1 0|录音开始时间为：" << RemoteCommand::Record << 0 << "已经在录音";
+    QTest::newRow("record, playing")
+            << "0 0 0 1 0|正在播放..." << RemoteCommand::Record << 0 << "正在播放";
+    // the bus passes any number, not only one the timer can hold
+    QTest::newRow("for 25h") << "1 1 1 0 1|停止..." << RemoteCommand::Record << 25 << "24 小时";
+}
+
+void FrmMainTest::commands_areRefused_whenAClickWouldBe()
+{
+    QFETCH(QString, state);
+    QFETCH(RemoteCommand, command);
+    QFETCH(int, stopAfter);
+    QFETCH(QString, reason);
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    if (state != u"starting")
+        rig.frmMain.OfferLeftoverTakes();
+    rig.fakes.userInput.isBlocked = state == u"box";
+    if (state.contains(u'|')) {
+        rig.setButtons(state.section(u'|', 0, 0));
+        rig.ui.Lblread->setText(state.section(u'|', 1));
+    }
+    rig.media.calls.clear();
+
+    const Result<> answer = rig.commands().command(command, std::chrono::hours(stopAfter));
+    QVERIFY2(!answer.ok() && answer.reason().contains(reason), qPrintable(answer.reason()));
+    QTest::qWait(20);
+    QCOMPARE(rig.media.calls, QStringList());
+}
+
+void FrmMainTest::commands_clickTheirButton_afterTheAnswer()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    rig.frmMain.OfferLeftoverTakes();
+    QCOMPARE(rig.commands().state(), QStringLiteral("ready"));
+
+    rig.media.calls.clear();
+    QVERIFY(rig.commands().command(RemoteCommand::Record, 90s).ok());
+    QVERIFY(rig.media.calls.isEmpty()); // the caller has its answer before anything happens
+    QTRY_COMPARE(rig.commands().state(), QStringLiteral("recording"));
+    QCOMPARE(rig.media.calls, QStringList{"Command record"});
+    QCOMPARE(rig.ui.lblTimedStop->text(), QStringLiteral("将于 14:06:39 自动停止"));
+
+    QVERIFY(rig.commands().command(RemoteCommand::Toggle, 0s).ok());
+    QTRY_COMPARE(rig.commands().state(), QStringLiteral("ready"));
+
+    // a box that comes between the answer and the click holds the click, as it would a real one
+    QVERIFY(rig.commands().command(RemoteCommand::Toggle, 0s).ok());
+    rig.fakes.userInput.isBlocked = true;
+    QTest::qWait(20);
+    QCOMPARE(rig.commands().state(), QStringLiteral("ready"));
+    rig.ui.cmdPlay->click();
+    QCOMPARE(rig.commands().state(), QStringLiteral("playing"));
 }
 
 void FrmMainTest::contextMenu_setsAndCancelsTheTimedStop_whileRecording()
