@@ -40,6 +40,11 @@ ApplicationFrame::ApplicationFrame(RecorderController &recorder,
 void ApplicationFrame::Form_Load()
 {
     if (Skip::test([&] { return m_services.instanceGuard.PrevInstance() == FlagTrue; })) {
+        if (m_handOver) {
+            int status = 1;
+            Skip::statement([&] { status = m_handOver(); });
+            Skip::statement([&] { m_services.programEnd.endWith(status); });
+        }
         Skip::statement([&] {
             m_services.messageBox.show(AlreadyRunning,
                                        MessageBox::OkOnly + MessageBox::Information,

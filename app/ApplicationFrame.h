@@ -2,6 +2,8 @@
 
 #include <QtGlobal>
 
+#include <functional>
+
 class InstanceGuard;
 class MediaControl;
 class MessageBox;
@@ -27,6 +29,10 @@ public:
                      QAbstractButton &cmdStop,
                      Services services);
 
+    // The program was started with a command: when another copy runs, the command goes to it
+    // instead of the "already running" box. handOver gives the status this copy ends with.
+    void setHandOver(std::function<int()> handOver) { m_handOver = std::move(handOver); }
+
     // Skips errors: every start-up step runs even when an earlier one failed.
     void Form_Load();
     // Once the window shows: offers the recordings earlier runs left unsaved, newest first.
@@ -48,4 +54,5 @@ private:
     MediaControl &m_MMCRecord;
     QAbstractButton &m_cmdStop;
     Services m_services;
+    std::function<int()> m_handOver;
 };

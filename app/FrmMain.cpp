@@ -1,6 +1,7 @@
 #include "app/FrmMain.h"
 
 #include "app/ApplicationFrame.h"
+#include "app/RemoteCommands.h"
 #include "app/SkinLoader.h"
 #include "core/TapewrenError.h"
 #include "links/Links.h"
@@ -8,11 +9,15 @@
 #include "platform/Platform.h"
 #include "recorder/RecorderController.h"
 #include "recorder/StatusTexts.h"
+#include "recorder/TimedStop.h"
 #include "window/LevelMeter.h"
 #include "window/PictureBox.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 
@@ -43,7 +48,7 @@ FrmMain::FrmMain(Platform &platform,
     controls.cmdSave = ui.cmdSave;
     controls.levelMeter = ui.levelMeter;
     controls.clipMark = ui.clipMark;
-    controls.lblNoSignal = ui.lblNoSignal;
+    controls.lblWarning = ui.lblWarning;
     m_recorder = std::make_unique<RecorderController>(
             controls,
             RecorderController::Services{*platform.messageBox,
@@ -51,6 +56,7 @@ FrmMain::FrmMain(Platform &platform,
                                          waveDevice,
                                          *platform.sleepInhibitor,
                                          *platform.progress,
+                                         *platform.freeSpace,
                                          [this] {
                                              cmdTuLing_Click();
                                          }});
@@ -63,7 +69,17 @@ FrmMain::FrmMain(Platform &platform,
                                                                             *platform.messageBox,
                                                                             *platform.programEnd,
                                                                             *m_skinLoader});
+    // a timed stop ends the take as a click on 停止 does
+    m_timedStop = std::make_unique<TimedStop>(ui.lblTimedStop, MMCRecord, *platform.clock, [this] {
+        ui.cmdStop->click();
+    });
+    m_remote = std::make_unique<RemoteCommands>(RemoteCommands::Window{ui.cmdRecord,
+                                                                       ui.cmdStop,
+                                                                       m_recorder.get(),
+                                                                       m_timedStop.get()},
+                                                *platform.userInput);
     connectHandlers();
+    connectTimedStopMenu();
 }
 
 FrmMain::~FrmMain() = default;
@@ -93,6 +109,28 @@ void FrmMain::connectHandlers()
     connect(&MMCRecord, &MediaControl::brokeOff, this, &FrmMain::MMCRecord_BrokeOff);
 }
 
+void FrmMain::connectTimedStopMenu()
+{
+    for (QAction *choice : std::as_const(ui.timedStopChoices)) {
+        connect(choice, &QAction::triggered, this, [this, choice] {
+            // the take may have ended while the menu was open
+            if (m_recorder->state() == RecorderController::State::Recording)
+                m_timedStop->set(std::chrono::minutes(choice->data().toInt()));
+        });
+    }
+    connect(ui.cancelTimedStop, &QAction::triggered, this, [this] { m_timedStop->cancel(); });
+}
+
+void FrmMain::contextMenuEvent(QContextMenuEvent *event)
+{
+    if (m_recorder->state() != RecorderController::State::Recording) {
+        event->ignore();
+        return;
+    }
+    ui.cancelTimedStop->setEnabled(m_timedStop->isSet());
+    ui.contextMenu->popup(event->globalPos());
+}
+
 void FrmMain::deliver(void (FrmMain::*handler)())
 {
     try {
@@ -117,9 +155,17 @@ void FrmMain::closeEvent(QCloseEvent *event)
         event->accept();
 }
 
+void FrmMain::startWith(const StartCommand &command, std::function<int()> handOver)
+{
+    m_remote->setStartCommand(command);
+    m_frame->setHandOver(std::move(handOver));
+}
+
 void FrmMain::Form_Load()
 {
     m_frame->Form_Load();
+    // past the single-instance check: this is the copy that runs
+    m_platform.commands->offer(*m_remote);
 }
 
 void FrmMain::Form_Unload(qint16 &Cancel)
@@ -215,6 +261,7 @@ void FrmMain::MMCRecord_BrokeOff(const QString &reason)
 void FrmMain::OfferLeftoverTakes()
 {
     m_frame->OfferLeftoverTakes();
+    m_remote->startUpDone();
 }
 
 void FrmMain::Terminate()

@@ -1,17 +1,21 @@
 #pragma once
 
+#include "app/CommandLine.h"
 #include "app/Skin.h"
 #include "window/FrmMainUi.h"
 
 #include <QWidget>
 
+#include <functional>
 #include <memory>
 
 class ApplicationFrame;
 class Links;
 class MediaControl;
 class RecorderController;
+class RemoteCommands;
 class SkinLoader;
+class TimedStop;
 class WaveDevice;
 struct Platform;
 
@@ -35,6 +39,10 @@ public:
     RecorderController &recorder() { return *m_recorder; }
     const Skin &skin() const { return Skin1; }
 
+    // Started with a command: carried out once start-up is done, or, when another copy runs,
+    // handed to it by handOver, which gives the status this copy then ends with.
+    void startWith(const StartCommand &command, std::function<int()> handOver);
+
     void Form_Load();
     void Form_Unload(qint16 &Cancel);
     void cmdNew_Click();
@@ -55,7 +63,8 @@ public:
     void MMCRecord_StatusUpdate();                  // the media control's once-a-second report
     void MMCRecord_BrokeOff(const QString &reason); // recording or playback ended by itself
 
-    // Once the window shows: the recordings earlier runs left unsaved.
+    // Once the window shows: the recordings earlier runs left unsaved. Start-up ends with it:
+    // commands from other processes are taken from then on, and the program's own is run.
     void OfferLeftoverTakes();
     // SIGTERM or SIGHUP: the take goes on disk, then the program ends.
     void Terminate();
@@ -65,9 +74,12 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // While recording: the menu of the timed stop.
+    void contextMenuEvent(QContextMenuEvent *event) override;
 
 private:
     void connectHandlers();
+    void connectTimedStopMenu();
 
     FrmMainUi ui;
     Platform &m_platform;
@@ -77,4 +89,6 @@ private:
     std::unique_ptr<RecorderController> m_recorder;
     std::unique_ptr<SkinLoader> m_skinLoader;
     std::unique_ptr<ApplicationFrame> m_frame;
+    std::unique_ptr<TimedStop> m_timedStop;
+    std::unique_ptr<RemoteCommands> m_remote; // what other processes ask of this copy
 };

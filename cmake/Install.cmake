@@ -19,8 +19,10 @@ file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/install-links)
 file(CREATE_LINK ../${TAPEWREN_INSTALL_PROGRAM_DIR}/tapewren ${tapewrenCommandLink} SYMBOLIC)
 install(FILES ${tapewrenCommandLink} DESTINATION bin)
 
-set(TAPEWREN_DESKTOP_ID tapewren.desktop)
-install(FILES ${PROJECT_SOURCE_DIR}/assets/${TAPEWREN_DESKTOP_ID} DESTINATION share/applications)
+# The desktop entry is named after the app id, so that desktops match it to the running copy.
+set(TAPEWREN_DESKTOP_ID ${TAPEWREN_APP_ID}.desktop)
+install(FILES ${PROJECT_SOURCE_DIR}/assets/tapewren.desktop DESTINATION share/applications
+        RENAME ${TAPEWREN_DESKTOP_ID})
 file(GLOB tapewrenIconSizes RELATIVE ${PROJECT_SOURCE_DIR}/assets/icons
      ${PROJECT_SOURCE_DIR}/assets/icons/*x*/tapewren.png)
 foreach(icon ${tapewrenIconSizes})
@@ -34,7 +36,6 @@ install(FILES ${PROJECT_SOURCE_DIR}/assets/icons/scalable/tapewren.svg
 # The release this tree is: the version is the project's, the date is written here once and
 # dates the manual page, the AppStream release and the package's changelog entry.
 set(TAPEWREN_RELEASE_DATE 2026-12-07)
-set(TAPEWREN_APP_ID io.github.tapewren.Tapewren)
 
 # Debian package: cpack -G DEB in the build folder.
 set(CPACK_GENERATOR DEB)

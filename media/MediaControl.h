@@ -61,6 +61,11 @@ public:
     // The recordings earlier runs left unsaved, newest first. They are held for this run until
     // recovered, discarded, or let go with keepLeftoverTakes().
     virtual QList<LeftoverTake> leftoverTakes() { return {}; }
+    // The folder a recording is spooled to as it is made, and the bytes a second of it takes
+    // there (0 while nothing is open): what the disk's free space is measured against.
+    virtual QString spoolFolder() const { return QString(); }
+    virtual qint64 bytesPerSecond() const { return 0; }
+
     // Stops a "save" that is running (from a slot of SaveProgress); the save then fails as
     // Failure::Cancelled and the target is left as it was.
     virtual void cancelSave() {}

@@ -220,6 +220,14 @@ QString WaveMediaControl::spoolFolder() const
     return m_spoolFolder.isEmpty() ? StateFolder::path() : m_spoolFolder;
 }
 
+qint64 WaveMediaControl::bytesPerSecond() const
+{
+    if (!m_waveform)
+        return 0;
+    const WaveFormat format = m_waveform->format();
+    return qint64(format.bytesPerFrame()) * format.sampleRate();
+}
+
 Result<> WaveMediaControl::record()
 {
     if (!m_waveform)

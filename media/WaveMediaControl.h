@@ -66,7 +66,8 @@ public:
     void waitForStorage() { m_storage.waitIdle(); }
     // Where captured audio is spooled; the program's state folder unless set.
     void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
-    QString spoolFolder() const;
+    QString spoolFolder() const override;
+    qint64 bytesPerSecond() const override;
     // The calls that put recordings and saves on the disk; the system's own unless set.
     void setFileSystem(FileSystem &fileSystem) { m_fs = &fileSystem; }
 

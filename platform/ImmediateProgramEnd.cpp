@@ -6,11 +6,11 @@ ImmediateProgramEnd::ImmediateProgramEnd(std::function<void()> release)
     : m_release(std::move(release))
 {}
 
-void ImmediateProgramEnd::end()
+void ImmediateProgramEnd::endWith(int status)
 {
     if (m_release)
         m_release();
     // _exit skips atexit handlers, static destructors and Qt's shutdown: nothing else may run,
     // and the window and the media control go with the process.
-    ::_exit(0);
+    ::_exit(status);
 }

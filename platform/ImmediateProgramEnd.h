@@ -11,7 +11,7 @@ public:
     // inhibit) is given back rather than outliving it.
     explicit ImmediateProgramEnd(std::function<void()> release = {});
 
-    [[noreturn]] void end() override;
+    [[noreturn]] void endWith(int status) override;
 
 private:
     std::function<void()> m_release;

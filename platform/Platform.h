@@ -1,7 +1,9 @@
 #pragma once
 
 #include "platform/Clock.h"
+#include "platform/CommandService.h"
 #include "platform/CommonDialog.h"
+#include "platform/FreeSpace.h"
 #include "platform/InstanceGuard.h"
 #include "platform/Launcher.h"
 #include "platform/MessageBox.h"
@@ -9,6 +11,7 @@
 #include "platform/ProgramFolder.h"
 #include "platform/ProgressDialog.h"
 #include "platform/SleepInhibitor.h"
+#include "platform/UserInput.h"
 
 #include <memory>
 
@@ -24,4 +27,7 @@ struct Platform
     std::unique_ptr<InstanceGuard> instanceGuard;
     std::unique_ptr<SleepInhibitor> sleepInhibitor;
     std::unique_ptr<ProgressDialog> progress;
+    std::unique_ptr<UserInput> userInput;
+    std::unique_ptr<CommandService> commands; // what other processes may ask of this copy
+    std::unique_ptr<FreeSpace> freeSpace;
 };

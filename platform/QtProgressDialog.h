@@ -26,6 +26,8 @@ public:
     void end() override;
 
     void setParentWidget(QWidget *parent) { m_parent = parent; }
+    // Between begin() and end(), shown or not yet.
+    bool isRunning() const { return m_dialog != nullptr; }
     // The dialog while one is up; for tests.
     QProgressDialog *dialog() const { return m_dialog.get(); }
 

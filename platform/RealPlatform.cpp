@@ -1,6 +1,7 @@
 #include "platform/RealPlatform.h"
 
 #include "platform/ApplicationFolder.h"
+#include "platform/DBusCommandService.h"
 #include "platform/DBusSleepInhibitor.h"
 #include "platform/DesktopLauncher.h"
 #include "platform/ImmediateProgramEnd.h"
@@ -8,6 +9,8 @@
 #include "platform/QtCommonDialog.h"
 #include "platform/QtMessageBox.h"
 #include "platform/QtProgressDialog.h"
+#include "platform/QtUserInput.h"
+#include "platform/StatvfsFreeSpace.h"
 #include "platform/SystemClock.h"
 
 RealPlatform::RealPlatform()
@@ -33,7 +36,10 @@ RealPlatform::RealPlatform()
     m_services.sleepInhibitor = std::move(sleepInhibitor);
     auto progress = std::make_unique<QtProgressDialog>();
     m_progress = progress.get();
+    m_services.userInput = std::make_unique<QtUserInput>(*progress);
     m_services.progress = std::move(progress);
+    m_services.commands = std::make_unique<DBusCommandService>();
+    m_services.freeSpace = std::make_unique<StatvfsFreeSpace>();
 }
 
 void RealPlatform::setParentWidget(QWidget *parent)

@@ -20,10 +20,22 @@ RecorderController::RecorderController(const RecorderControls &controls, Service
     : m_c(controls)
     , m_services(std::move(services))
     , m_waveDeviceSetup(m_services.waveDevice, m_services.messageBox)
-    , m_watch({m_c.levelMeter, m_c.clipMark, m_c.lblNoSignal, m_c.TimerBar},
+    , m_watch({m_c.levelMeter, m_c.clipMark, m_c.lblWarning, m_c.TimerBar},
               *m_c.MMCRecord,
               m_services.sleepInhibitor)
+    , m_spaceWatch(*m_c.MMCRecord,
+                   m_services.freeSpace,
+                   m_services.clock,
+                   m_c.TimerBar,
+                   m_watch.warnings())
 {}
+
+RecorderController::State RecorderController::state() const
+{
+    if (!m_c.cmdStop->isEnabled())
+        return State::Ready;
+    return m_c.Lblread->text() == PlayingText ? State::Playing : State::Recording;
+}
 
 void RecorderController::NewRecording()
 {

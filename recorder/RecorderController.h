@@ -4,6 +4,7 @@
 #include "core/Result.h"
 #include "recorder/RecorderControls.h"
 #include "recorder/RecordingWatch.h"
+#include "recorder/SpaceWatch.h"
 #include "recorder/WaveDeviceSetup.h"
 
 #include <QDateTime>
@@ -12,6 +13,7 @@
 #include <functional>
 
 class Clock;
+class FreeSpace;
 class ProgressDialog;
 class SleepInhibitor;
 struct LeftoverTake;
@@ -29,11 +31,17 @@ public:
         WaveDevice &waveDevice;
         SleepInhibitor &sleepInhibitor;
         ProgressDialog &progress;
+        FreeSpace &freeSpace; // of the disk a take is spooled to
         // Runs the ringtones link, the last step of every save.
         std::function<void()> cmdTuLing_Click;
     };
 
+    // The three states, as the buttons and the status line carry them.
+    enum class State { Ready, Recording, Playing };
+
     RecorderController(const RecorderControls &controls, Services services);
+
+    State state() const;
 
     void NewRecording();
     void StartRecording();
@@ -72,4 +80,5 @@ private:
     QString m_clockText;
     WaveDeviceSetup m_waveDeviceSetup;
     RecordingWatch m_watch; // the level display and the desktop kept awake while recording
+    SpaceWatch m_spaceWatch;
 };

@@ -25,5 +25,5 @@ struct RecorderControls
     // The input's level display in the status panel, shown only while recording.
     QProgressBar *levelMeter = nullptr;
     QWidget *clipMark = nullptr;
-    QLabel *lblNoSignal = nullptr;
+    QLabel *lblWarning = nullptr; // in the meter's place: what the user must know while recording
 };

@@ -12,6 +12,7 @@
 namespace {
 
 const QString InhibitReason = QStringLiteral("正在录音");
+const QString NoSignalText = QStringLiteral("未检测到声音输入");
 const QString SoundLostText = QStringLiteral("丢失了 %1 秒声音，已用静音补齐");
 
 } // namespace
@@ -21,7 +22,7 @@ RecordingWatch::RecordingWatch(const Controls &controls,
                                SleepInhibitor &inhibitor)
     : m_c(controls)
     , m_MMCRecord(MMCRecord)
-    , m_noSignalText(controls.lblNoSignal->text())
+    , m_warnings(m_c.lblWarning, {m_c.meter, m_c.clipMark})
     , m_inhibitor(inhibitor)
 {
     connect(&MMCRecord, &MediaControl::RecordingChanged, this, [this](bool recording) {
@@ -63,8 +64,8 @@ void RecordingWatch::begin()
     m_monitor.start(0);
     m_running = true;
     m_clockShown = false;
-    m_lostMs = 0;
-    m_c.lblNoSignal->hide();
+    m_warnings.clear(WarningLine::SoundLost);
+    m_warnings.setOn(false);
     m_inhibitor.inhibit(InhibitReason);
 }
 
@@ -73,18 +74,10 @@ void RecordingWatch::end()
     m_running = false;
     m_c.meter->hide();
     m_c.clipMark->hide();
+    m_warnings.clear(WarningLine::NoSignal);
     // what never arrived is told until the next take
-    m_c.lblNoSignal->setVisible(m_lostMs > 0);
+    m_warnings.setOn(!m_warnings.isEmpty());
     m_inhibitor.release();
-}
-
-void RecordingWatch::onSoundLost(qint64 lostMs)
-{
-    m_lostMs = lostMs;
-    m_c.lblNoSignal->setText(SoundLostText.arg(double(lostMs) / 1000, 0, 'f', 1));
-    m_c.lblNoSignal->show();
-    m_c.meter->hide();
-    m_c.clipMark->hide();
 }
 
 void RecordingWatch::onLevel(double peakDb, bool clipped)
@@ -96,24 +89,31 @@ void RecordingWatch::onLevel(double peakDb, bool clipped)
         show(m_monitor.update(m_clock.elapsed()));
 }
 
+void RecordingWatch::onSoundLost(qint64 lostMs)
+{
+    m_warnings.set(WarningLine::SoundLost, SoundLostText.arg(double(lostMs) / 1000, 0, 'f', 1));
+    m_warnings.setOn(true);
+}
+
 void RecordingWatch::onClockTick()
 {
     if (!m_running)
         return;
+    if (!m_clockShown)
+        m_warnings.setOn(true);
     m_clockShown = true;
     show(m_monitor.update(m_clock.elapsed()));
 }
 
 void RecordingWatch::show(const LevelMonitor::Shown &shown)
 {
-    // lost sound is told in the warning's place for the rest of the take, above all else
-    if (m_lostMs > 0)
-        return;
+    if (shown.noSignal)
+        m_warnings.set(WarningLine::NoSignal, NoSignalText);
+    else
+        m_warnings.clear(WarningLine::NoSignal);
+    const bool warned = !m_warnings.isEmpty();
     // setValue repaints only when the value changes
     m_c.meter->setValue(shown.meterDb);
-    m_c.meter->setVisible(!shown.noSignal);
-    m_c.clipMark->setVisible(!shown.noSignal && shown.clip);
-    if (shown.noSignal && m_c.lblNoSignal->text() != m_noSignalText)
-        m_c.lblNoSignal->setText(m_noSignalText);
-    m_c.lblNoSignal->setVisible(shown.noSignal);
+    m_c.meter->setVisible(!warned);
+    m_c.clipMark->setVisible(!warned && shown.clip);
 }

@@ -1,10 +1,10 @@
 #pragma once
 
 #include "recorder/LevelMonitor.h"
+#include "recorder/WarningLine.h"
 
 #include <QElapsedTimer>
 #include <QObject>
-#include <QString>
 
 class MediaControl;
 class QLabel;
@@ -13,10 +13,10 @@ class QTimer;
 class SleepInhibitor;
 
 // What the window shows and asks of the desktop while the media control records: the input's
-// level, a warning when no sound arrives, how much sound never arrived (until the next take),
-// and no sleep. The display moves with the recording clock's ticks, from the first one on
+// level, the warning line (no sound arrives, sound that never arrived, and what other sources
+// add), and no sleep. The display moves with the recording clock's ticks, from the first one on
 // (until then the file line holds the file's name). Levels are asked for only while the window
-// can be seen.
+// can be seen; sound that never arrived is told until the next take.
 class RecordingWatch : public QObject
 {
     Q_OBJECT
@@ -26,11 +26,14 @@ public:
     {
         QProgressBar *meter = nullptr; // -60..0 dBFS
         QWidget *clipMark = nullptr;
-        QLabel *lblNoSignal = nullptr;
+        QLabel *lblWarning = nullptr;
         QTimer *TimerBar = nullptr; // the recording clock
     };
 
     RecordingWatch(const Controls &controls, MediaControl &MMCRecord, SleepInhibitor &inhibitor);
+
+    // Where the other watches of a recording say what the user must know.
+    WarningLine &warnings() { return m_warnings; }
 
 protected:
     // The window shown, hidden or minimised.
@@ -47,12 +50,11 @@ private:
 
     Controls m_c;
     MediaControl &m_MMCRecord;
-    const QString m_noSignalText; // the warning's own words, as the window has them
+    WarningLine m_warnings;
     SleepInhibitor &m_inhibitor;
     LevelMonitor m_monitor;
     QElapsedTimer m_clock;
     bool m_running = false;
     bool m_clockShown = false; // the clock's text has replaced the file line's name
     bool m_levelsWanted = true;
-    qint64 m_lostMs = 0; // in the take under way or the last one
 };

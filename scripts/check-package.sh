@@ -107,8 +107,10 @@ for file in tapewren default.skn readme.txt; do
     has_entry - "$programDir/$file" || fail "$programDir/$file is not in the package"
 done
 has_entry l usr/bin/tapewren || fail "usr/bin/tapewren is not a link in the package"
-has_entry - usr/share/applications/tapewren.desktop ||
-    fail "usr/share/applications/tapewren.desktop is not in the package"
+desktops=$(awk '$6 ~ /^\.\/usr\/share\/applications\/.*\.desktop$/ { print substr($6, 3) }' \
+    <<<"$contents")
+[[ $(wc -w <<<"$desktops") == 1 ]] ||
+    fail "expected one usr/share/applications/*.desktop, found: ${desktops:-none}"
 for size in 16x16 48x48; do
     has_entry - "usr/share/icons/hicolor/$size/apps/tapewren.png" || fail "no $size icon"
 done
@@ -137,8 +139,9 @@ target=$(readlink "$root/usr/bin/tapewren")
 [[ "$(readlink -f "$root/usr/bin/tapewren")" == "$root/$programDir/tapewren" ]] ||
     fail "usr/bin/tapewren points to '$target', not the program's folder"
 if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$root/usr/share/applications/tapewren.desktop" ||
-        fail "desktop-file-validate rejects tapewren.desktop"
+    for desktop in $desktops; do
+        desktop-file-validate "$root/$desktop" || fail "desktop-file-validate rejects $desktop"
+    done
 else
     fail "desktop-file-validate is not installed (desktop-file-utils)"
 fi
@@ -181,6 +184,10 @@ for metainfo in $metainfos; do
         "$root/$metainfo")
     [[ -n "$launchable" && -f "$root/usr/share/applications/$launchable" ]] ||
         fail "$metainfo launches '$launchable', which is not in usr/share/applications"
+    # desktops tell the running program's windows by the entry named after its id
+    appId=$(sed -n 's|.*<id>\(.*\)</id>.*|\1|p' "$root/$metainfo")
+    [[ "$launchable" == "$appId.desktop" ]] ||
+        fail "the desktop entry '$launchable' is not named after the app id '$appId'"
 done
 
 executable="$root/$programDir/tapewren"

@@ -11,7 +11,9 @@
 #include <QCursor>
 #include <QGroupBox>
 #include <QIcon>
+#include <QKeySequence>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
@@ -60,6 +62,13 @@ Label *newLabel(QWidget *container,
     // No background of its own: the panel's white shows through.
     label->setAutoFillBackground(false);
     return label;
+}
+
+// Qt's standard key where the platform has one, otherwise the key the desktops give it.
+QKeySequence standardKey(QKeySequence::StandardKey key, const QKeySequence &otherwise)
+{
+    const QList<QKeySequence> bound = QKeySequence::keyBindings(key);
+    return bound.isEmpty() ? otherwise : bound.constFirst();
 }
 
 QCursor handPointer(const BuiltInImages &images)
@@ -156,6 +165,8 @@ void FrmMainUi::setupUi(QWidget *frmMain)
     MMCRecord->setFocusPolicy(Qt::NoFocus);
 
     setupLevelDisplay();
+    setupTimedStop(frmMain);
+    setupKeys();
     chainTabOrder();
 }
 
@@ -173,12 +184,42 @@ void FrmMainUi::setupLevelDisplay()
     clipMark->setStyleSheet(u"QLabel#clipMark { background: #D93025; }"_s);
     clipMark->hide();
 
-    lblNoSignal = newLabel(picInfo,
-                           u"lblNoSignal"_s,
-                           Twips::rect(2640, 450, 2550, 270),
-                           u"未检测到声音输入"_s);
-    lblNoSignal->setStyleSheet(u"QLabel#lblNoSignal { color: #D93025; }"_s);
-    lblNoSignal->hide();
+    lblWarning = newLabel(picInfo, u"lblWarning"_s, Twips::rect(2640, 450, 2550, 270), QString());
+    lblWarning->setStyleSheet(u"QLabel#lblWarning { color: #D93025; }"_s);
+    lblWarning->hide();
+}
+
+void FrmMainUi::setupTimedStop(QWidget *frmMain)
+{
+    // The clock's line holds one line of text while recording; this is the line below it.
+    lblTimedStop = newLabel(picInfo, u"lblTimedStop"_s, Twips::rect(90, 705, 4800, 240), QString());
+    lblTimedStop->hide();
+
+    contextMenu = new QMenu(frmMain);
+    contextMenu->setObjectName(u"contextMenu"_s);
+    QMenu *timedStop = contextMenu->addMenu(u"定时停止"_s);
+    const std::array<std::pair<QString, int>, 4> choices{
+            {{u"15 分钟"_s, 15}, {u"30 分钟"_s, 30}, {u"1 小时"_s, 60}, {u"2 小时"_s, 120}}};
+    for (const auto &[caption, minutes] : choices) {
+        QAction *choice = timedStop->addAction(caption);
+        choice->setData(minutes);
+        timedStopChoices << choice;
+    }
+    timedStop->addSeparator();
+    cancelTimedStop = timedStop->addAction(u"取消定时"_s);
+}
+
+void FrmMainUi::setupKeys()
+{
+    // A button's own key acts as a click on it, and only while the button is enabled.
+    cmdNew->setShortcut(standardKey(QKeySequence::New, Qt::CTRL | Qt::Key_N));
+    cmdRecord->setShortcut(Qt::CTRL | Qt::Key_R);
+    cmdPlay->setShortcut(Qt::CTRL | Qt::Key_P);
+    cmdStop->setShortcut(standardKey(QKeySequence::Cancel, Qt::Key_Escape));
+    cmdSave->setShortcut(standardKey(QKeySequence::Save, Qt::CTRL | Qt::Key_S));
+    cmdOpen->setShortcut(standardKey(QKeySequence::Open, Qt::CTRL | Qt::Key_O));
+    cmdHelp->setShortcut(standardKey(QKeySequence::HelpContents, Qt::Key_F1));
+    cmdExit->setShortcut(standardKey(QKeySequence::Quit, Qt::CTRL | Qt::Key_Q));
 }
 
 void FrmMainUi::chainTabOrder()

@@ -1,9 +1,13 @@
 #pragma once
 
+#include <QList>
+
 class LevelMeter;
 class PictureBox;
+class QAction;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QTimer;
 class QWidget;
@@ -39,10 +43,18 @@ public:
 
     // In the clock's line of the status panel, right of the clock; shown only while recording.
     LevelMeter *levelMeter = nullptr;
-    QLabel *clipMark = nullptr;    // held a moment after a sample reached full scale
-    QLabel *lblNoSignal = nullptr; // in the meter's place when no sound arrives
+    QLabel *clipMark = nullptr;     // held a moment after a sample reached full scale
+    QLabel *lblWarning = nullptr;   // red, in the meter's place: what the user must know now
+    QLabel *lblTimedStop = nullptr; // below the clock: when a timed stop ends the take
+
+    // The right-click menu while recording: 定时停止, with its choices.
+    QMenu *contextMenu = nullptr;
+    QList<QAction *> timedStopChoices; // each one's data() is its minutes
+    QAction *cancelTimedStop = nullptr;
 
 private:
     void setupLevelDisplay();
+    void setupTimedStop(QWidget *frmMain);
+    void setupKeys();
     void chainTabOrder();
 };

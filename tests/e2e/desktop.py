@@ -152,13 +152,13 @@ class WindowManager:
 class Tapewren:
     """One running copy of the program."""
 
-    def __init__(self, program_dir=None, env=None, wait_window=True):
+    def __init__(self, program_dir=None, env=None, wait_window=True, args=()):
         self.program_dir = program_dir or PROGRAM_DIR
         environment = program_environment(env)
         os.makedirs(ARTIFACTS, exist_ok=True)
         self.log = tempfile.NamedTemporaryFile(prefix="tapewren-", suffix=".log", dir=ARTIFACTS,
                                                delete=False)
-        self.process = subprocess.Popen([os.path.join(self.program_dir, "tapewren")],
+        self.process = subprocess.Popen([os.path.join(self.program_dir, "tapewren"), *args],
                                         env=environment, stdout=self.log,
                                         stderr=subprocess.STDOUT, start_new_session=True)
         self._app = None

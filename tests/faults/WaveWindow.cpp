@@ -8,8 +8,10 @@
 #include <QPushButton>
 #include <QTest>
 
-WaveWindow::WaveWindow(Sound sound)
+WaveWindow::WaveWindow(Sound sound, std::unique_ptr<FreeSpace> freeSpace)
 {
+    if (freeSpace)
+        fakes.platform.freeSpace = std::move(freeSpace);
     if (sound == Sound::Synthetic) {
         auto in = std::make_unique<SyntheticAudioInput>();
         auto out = std::make_unique<SyntheticAudioOutput>();

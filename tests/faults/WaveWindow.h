@@ -19,7 +19,9 @@ class WaveWindow
 public:
     enum class Sound { Synthetic, Server };
 
-    explicit WaveWindow(Sound sound = Sound::Synthetic);
+    // freeSpace, when given, stands in for the scripted one: the real disk's.
+    explicit WaveWindow(Sound sound = Sound::Synthetic,
+                        std::unique_ptr<FreeSpace> freeSpace = nullptr);
 
     const FrmMainUi &ui() const { return frmMain->controls(); }
     RecorderController &recorder() { return frmMain->recorder(); }

@@ -101,23 +101,32 @@ if [[ -n "$exe" ]] && ! kill -0 "$pid" 2>/dev/null; then
     cat "$work/program.log"
 fi
 
-# The desktop entry: valid, launching the command on PATH, with an icon the theme can find.
-desktop="$prefix/share/applications/tapewren.desktop"
-if [[ ! -f "$desktop" ]]; then
-    fail "share/applications/tapewren.desktop is missing"
+# The desktop entry: one, named after the app id, valid, launching the command on PATH (its
+# actions too), with an icon the theme can find.
+desktops=("$prefix"/share/applications/*.desktop)
+desktop=${desktops[0]}
+appId=$(sed -n 's|.*<id>\(.*\)</id>.*|\1|p' "$prefix"/share/metainfo/*.metainfo.xml 2>/dev/null)
+if ((${#desktops[@]} != 1)) || [[ ! -f "$desktop" ]]; then
+    fail "expected one desktop entry in share/applications, found: ${desktops[*]}"
+elif [[ "$(basename "$desktop")" != "$appId.desktop" ]]; then
+    fail "the desktop entry $(basename "$desktop") is not named after the app id '$appId'"
 else
     if ! command -v "$validate" >/dev/null; then
         fail "desktop-file-validate is not installed (desktop-file-utils)"
     elif "$validate" "$desktop" >"$work/validate.log" 2>&1; then
-        pass "desktop-file-validate accepts tapewren.desktop"
+        pass "desktop-file-validate accepts $(basename "$desktop")"
     else
         cat "$work/validate.log"
-        fail "desktop-file-validate rejects tapewren.desktop"
+        fail "desktop-file-validate rejects $(basename "$desktop")"
     fi
-    execLine=$(sed -n 's/^Exec=//p' "$desktop")
-    if [[ "$(PATH="$prefix/bin" command -v "${execLine%% *}")" != "$command" ]]; then
-        fail "Exec=$execLine does not name the installed command"
-    fi
+    while IFS= read -r execLine; do
+        if [[ "$(PATH="$prefix/bin" command -v "${execLine%% *}")" != "$command" ]]; then
+            fail "Exec=$execLine does not name the installed command"
+        fi
+    done < <(sed -n 's/^Exec=//p' "$desktop")
+    for action in "--record" "--stop"; do
+        grep -qx "Exec=tapewren $action" "$desktop" || fail "no desktop action runs tapewren $action"
+    done
     icon=$(sed -n 's/^Icon=//p' "$desktop")
     grep -q '^Name\[zh_CN\]=' "$desktop" || fail "no Chinese name in the desktop entry"
     grep -q '^Comment\[zh_CN\]=' "$desktop" || fail "no Chinese comment in the desktop entry"

@@ -49,6 +49,7 @@ class ApplicationFrameTest : public QObject
 private slots:
     void formLoad_preparesNewRecording_disablesStop_andAppliesSkin();
     void formLoad_secondCopy_showsOnlyTheBoxAndEnds();
+    void formLoad_secondCopyWithACommand_handsItOver_withoutTheBox();
     void formLoad_goesOn_whenNewRecordingFails();
     void formLoad_passesOverMissingSkinSilently();
     void formUnload_refusesEveryCloseRequest();
@@ -99,6 +100,20 @@ void ApplicationFrameTest::formLoad_secondCopy_showsOnlyTheBoxAndEnds()
         QVERIFY(rig.media.calls.isEmpty());
         QVERIFY(rig.cmdStop->isEnabled() == false); // design-time state of the rig, untouched
     }
+}
+
+void ApplicationFrameTest::formLoad_secondCopyWithACommand_handsItOver_withoutTheBox()
+{
+    FrameRig rig;
+    rig.fakes.instanceGuard.answer = FlagTrue;
+    int handedOver = 0;
+    rig.frame.setHandOver([&] { return ++handedOver; }); // the status: 1, as for a refusal
+
+    QVERIFY(rig.ends([&] { rig.frame.Form_Load(); }));
+    QCOMPARE(handedOver, 1);
+    QCOMPARE(rig.fakes.programEnd.status, 1);
+    QVERIFY(rig.fakes.messageBox.shown.isEmpty());
+    QVERIFY(rig.media.calls.isEmpty());
 }
 
 void ApplicationFrameTest::formLoad_goesOn_whenNewRecordingFails()

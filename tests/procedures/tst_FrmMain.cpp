@@ -7,13 +7,20 @@
 #include "window/LevelMeter.h"
 #include "window/PictureBox.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+using namespace std::chrono_literals;
 
 namespace {
 const QString Title = QStringLiteral("Tapewren音频录音机");
@@ -35,6 +42,17 @@ struct WindowRig
     }
 
     QString buttons() const { return buttonStates(ui); }
+    CommandHandler &commands() { return *fakes.commands.handler; } // as the bus calls it
+    void setButtons(const QString &pattern)                        // as buttons() gives them
+    {
+        const QList<QPushButton *> five{ui.cmdNew,
+                                        ui.cmdRecord,
+                                        ui.cmdPlay,
+                                        ui.cmdStop,
+                                        ui.cmdSave};
+        for (int i = 0; i < five.size(); ++i)
+            five[i]->setEnabled(pattern.split(u' ').value(i) == u"1");
+    }
 
     QTemporaryDir folder;
     FakePlatform fakes;
@@ -62,6 +80,13 @@ private slots:
     void expander_growsOnceAndShowsLowerBand();
     void whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake();
     void whileRecording_lostSoundIsTold_andLevelsOnlyWhileSeen();
+    // without the mouse
+    void keys_clickTheirButton_onlyWhileItIsEnabled_data();
+    void keys_clickTheirButton_onlyWhileItIsEnabled();
+    void commands_areRefused_whenAClickWouldBe_data();
+    void commands_areRefused_whenAClickWouldBe();
+    void commands_clickTheirButton_afterTheAnswer();
+    void contextMenu_setsAndCancelsTheTimedStop_whileRecording();
 };
 
 void FrmMainTest::buttons_reachTheirProcedures()
@@ -319,18 +344,18 @@ void FrmMainTest::whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake
     // no sound for three seconds: the warning takes the meter's place, and clear sound ends it
     QElapsedTimer silent;
     silent.start();
-    QTRY_VERIFY_WITH_TIMEOUT(ui.lblNoSignal->isVisible(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(ui.lblWarning->isVisible(), 5000);
     QVERIFY(silent.elapsed() >= 2900);
-    QCOMPARE(ui.lblNoSignal->text(), QStringLiteral("未检测到声音输入"));
+    QCOMPARE(ui.lblWarning->text(), QStringLiteral("未检测到声音输入"));
     QVERIFY(!ui.levelMeter->isVisible());
     emit rig.media.InputLevel(-20, false);
-    QVERIFY(!ui.lblNoSignal->isVisible());
+    QVERIFY(!ui.lblWarning->isVisible());
     QVERIFY(ui.levelMeter->isVisible());
 
     // Stop: the display goes and the machine may sleep again
     QTest::mouseClick(ui.cmdStop, Qt::LeftButton);
     QTRY_VERIFY(!rig.fakes.sleepInhibitor.held);
-    QVERIFY(!ui.levelMeter->isVisible() && !ui.lblNoSignal->isVisible());
+    QVERIFY(!ui.levelMeter->isVisible() && !ui.lblWarning->isVisible());
 
     // a recording that breaks off lets go as well
     QTest::mouseClick(ui.cmdRecord, Qt::LeftButton);
@@ -338,6 +363,138 @@ void FrmMainTest::whileRecording_levelShows_silenceWarns_andTheMachineStaysAwake
     emit rig.media.brokeOff(QStringLiteral("磁盘已满"));
     QTRY_VERIFY(!rig.fakes.sleepInhibitor.held);
     QCOMPARE(rig.fakes.sleepInhibitor.calls.size(), 4);
+}
+
+void FrmMainTest::keys_clickTheirButton_onlyWhileItIsEnabled_data()
+{
+    QTest::addColumn<QKeySequence>("key");
+    QTest::addColumn<QString>("button");
+    QTest::newRow("Ctrl+N") << QKeySequence("Ctrl+N") << "cmdNew";
+    QTest::newRow("Ctrl+R") << QKeySequence("Ctrl+R") << "cmdRecord";
+    QTest::newRow("Ctrl+P") << QKeySequence("Ctrl+P") << "cmdPlay";
+    QTest::newRow("Esc") << QKeySequence("Esc") << "cmdStop";
+    QTest::newRow("Ctrl+S") << QKeySequence("Ctrl+S") << "cmdSave";
+    QTest::newRow("Ctrl+O") << QKeySequence("Ctrl+O") << "cmdOpen";
+    QTest::newRow("F1") << QKeySequence("F1") << "cmdHelp";
+    QTest::newRow("Ctrl+Q") << QKeySequence("Ctrl+Q") << "cmdExit";
+}
+
+void FrmMainTest::keys_clickTheirButton_onlyWhileItIsEnabled()
+{
+    QFETCH(QKeySequence, key);
+    QFETCH(QString, button);
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    QApplication::setActiveWindow(&rig.frmMain);
+    QVERIFY(QTest::qWaitForWindowActive(&rig.frmMain));
+    rig.frmMain.recorder().IsModified = FlagTrue; // Exit asks, and the fake box says Cancel
+    auto *target = rig.frmMain.findChild<QPushButton *>(button);
+    QSignalSpy clicks(target, &QAbstractButton::clicked);
+
+    target->setEnabled(false);
+    QTest::keySequence(&rig.frmMain, key);
+    QTest::qWait(250); // a key's click follows the button shown pressed for a moment
+    QCOMPARE(clicks.size(), 0);
+    target->setEnabled(true);
+    QTest::keySequence(&rig.frmMain, key);
+    QTRY_COMPARE(clicks.size(), 1);
+}
+
+void FrmMainTest::commands_areRefused_whenAClickWouldBe_data()
+{
+    QTest::addColumn<QString>("state"); // "starting", "box", or the buttons and the status line
+    QTest::addColumn<RemoteCommand>("command");
+    QTest::addColumn<int>("stopAfter"); // hours
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("starting") << "starting" << RemoteCommand::Toggle << 0 << "正在启动";
+    QTest::newRow("a box open") << "box" << RemoteCommand::Toggle << 0 << "对话框";
+    QTest::newRow("stop, ready") << "1 1 1 0 1|停止..." << RemoteCommand::Stop << 0 << "没有";
+    QTest::newRow("record, recording")
+            << "0 0 0 1 0|录音开始时间为：" << RemoteCommand::Record << 0 << "已经在录音";
+    QTest::newRow("record, playing")
+            << "0 0 0 1 0|正在播放..." << RemoteCommand::Record << 0 << "正在播放";
+    // the bus passes any number, not only one the timer can hold
+    QTest::newRow("for 25h") << "1 1 1 0 1|停止..." << RemoteCommand::Record << 25 << "24 小时";
+}
+
+void FrmMainTest::commands_areRefused_whenAClickWouldBe()
+{
+    QFETCH(QString, state);
+    QFETCH(RemoteCommand, command);
+    QFETCH(int, stopAfter);
+    QFETCH(QString, reason);
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    if (state != u"starting")
+        rig.frmMain.OfferLeftoverTakes();
+    rig.fakes.userInput.isBlocked = state == u"box";
+    if (state.contains(u'|')) {
+        rig.setButtons(state.section(u'|', 0, 0));
+        rig.ui.Lblread->setText(state.section(u'|', 1));
+    }
+    rig.media.calls.clear();
+
+    const Result<> answer = rig.commands().command(command, std::chrono::hours(stopAfter));
+    QVERIFY2(!answer.ok() && answer.reason().contains(reason), qPrintable(answer.reason()));
+    QTest::qWait(20);
+    QCOMPARE(rig.media.calls, QStringList());
+}
+
+void FrmMainTest::commands_clickTheirButton_afterTheAnswer()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    rig.frmMain.OfferLeftoverTakes();
+    QCOMPARE(rig.commands().state(), QStringLiteral("ready"));
+
+    rig.media.calls.clear();
+    QVERIFY(rig.commands().command(RemoteCommand::Record, 90s).ok());
+    QVERIFY(rig.media.calls.isEmpty()); // the caller has its answer before anything happens
+    QTRY_COMPARE(rig.commands().state(), QStringLiteral("recording"));
+    QCOMPARE(rig.media.calls, QStringList{"Command record"});
+    QCOMPARE(rig.ui.lblTimedStop->text(), QStringLiteral("将于 14:06:39 自动停止"));
+
+    QVERIFY(rig.commands().command(RemoteCommand::Toggle, 0s).ok());
+    QTRY_COMPARE(rig.commands().state(), QStringLiteral("ready"));
+
+    // a box that comes between the answer and the click holds the click, as it would a real one
+    QVERIFY(rig.commands().command(RemoteCommand::Toggle, 0s).ok());
+    rig.fakes.userInput.isBlocked = true;
+    QTest::qWait(20);
+    QCOMPARE(rig.commands().state(), QStringLiteral("ready"));
+    rig.ui.cmdPlay->click();
+    QCOMPARE(rig.commands().state(), QStringLiteral("playing"));
+}
+
+void FrmMainTest::contextMenu_setsAndCancelsTheTimedStop_whileRecording()
+{
+    WindowRig rig;
+    rig.frmMain.Form_Load();
+    rig.frmMain.show();
+    const auto rightClick = [&rig] {
+        const QPoint at(20, 20);
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, rig.frmMain.mapToGlobal(at));
+        QApplication::sendEvent(&rig.frmMain, &event);
+        const bool shown = rig.ui.contextMenu->isVisible();
+        rig.ui.contextMenu->close();
+        return shown;
+    };
+    QVERIFY(!rightClick()); // nothing to time while ready
+
+    QTest::mouseClick(rig.ui.cmdRecord, Qt::LeftButton);
+    QVERIFY(rightClick());
+    QVERIFY(!rig.ui.cancelTimedStop->isEnabled());
+    rig.ui.timedStopChoices.at(1)->trigger(); // 30 分钟
+    QCOMPARE(rig.ui.lblTimedStop->text(), QStringLiteral("将于 14:35:09 自动停止"));
+    QVERIFY(rig.ui.lblTimedStop->isVisible());
+    QVERIFY(rightClick());
+    QVERIFY(rig.ui.cancelTimedStop->isEnabled());
+    rig.ui.cancelTimedStop->trigger();
+    QVERIFY(!rig.ui.lblTimedStop->isVisible());
+    QCOMPARE(buttonStates(rig.ui), QStringLiteral("0 0 0 1 0")); // the take goes on
 }
 
 void FrmMainTest::whileRecording_lostSoundIsTold_andLevelsOnlyWhileSeen()
@@ -352,16 +509,16 @@ void FrmMainTest::whileRecording_lostSoundIsTold_andLevelsOnlyWhileSeen()
 
     // in the warning's place, in red, until the next take
     emit rig.media.SoundLost(480);
-    QVERIFY(ui.lblNoSignal->isVisible() && !ui.levelMeter->isVisible());
-    QCOMPARE(ui.lblNoSignal->text(), QStringLiteral("丢失了 0.5 秒声音，已用静音补齐"));
+    QVERIFY(ui.lblWarning->isVisible() && !ui.levelMeter->isVisible());
+    QCOMPARE(ui.lblWarning->text(), QStringLiteral("丢失了 0.5 秒声音，已用静音补齐"));
     emit rig.media.InputLevel(-6, false);
     emit rig.media.SoundLost(2040);
-    QCOMPARE(ui.lblNoSignal->text(), QStringLiteral("丢失了 2.0 秒声音，已用静音补齐"));
+    QCOMPARE(ui.lblWarning->text(), QStringLiteral("丢失了 2.0 秒声音，已用静音补齐"));
     QVERIFY(!ui.levelMeter->isVisible());
     QTest::mouseClick(ui.cmdStop, Qt::LeftButton);
-    QVERIFY(ui.lblNoSignal->isVisible());
+    QVERIFY(ui.lblWarning->isVisible());
     QTest::mouseClick(ui.cmdRecord, Qt::LeftButton);
-    QVERIFY(!ui.lblNoSignal->isVisible());
+    QVERIFY(!ui.lblWarning->isVisible());
 
     // nobody sees the level of a minimised window: the capture need not measure it
     rig.frmMain.showMinimized();

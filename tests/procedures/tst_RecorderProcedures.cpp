@@ -2,8 +2,14 @@
 
 #include "core/TapewrenError.h"
 #include "recorder/RecordingClock.h"
+#include "recorder/SpaceWatch.h"
+#include "recorder/TimedStop.h"
+#include "recorder/WarningLine.h"
 
+#include <QAccessible>
 #include <QTest>
+
+using namespace std::chrono_literals;
 
 namespace {
 const QString Ready = QStringLiteral("1 1 1 0 1");
@@ -11,6 +17,7 @@ const QString StopOnly = QStringLiteral("0 0 0 1 0");
 const QString Playing = QStringLiteral("正在播放...");
 const QString Stopped = QStringLiteral("停止...");
 const QString NewFileText = QStringLiteral("录音文件：当前录音文件为 Temp_Record_File.wav");
+constexpr qint64 cdRate = 176400; // bytes a second of CD sound take
 } // namespace
 
 class RecorderProceduresTest : public QObject
@@ -49,6 +56,14 @@ private slots:
     void watch_data();
     void watch();
     void watch_dropsFailureInsideStop();
+
+    // What else watches a recording, and the warning line the watches share. Time is the fake
+    // clock's; the recording clock's ticks are real.
+    void forecast_data();
+    void forecast();
+    void lowSpace_isMeasuredEveryFewSeconds_whileRecording();
+    void warningLine_showsTheMostUrgent_andReadsOutAll();
+    void timedStop_saysWhen_stopsThen_andGoesWithTheTake();
 };
 
 void RecorderProceduresTest::newRecording_opensNewWaveformAndSelectsDevices()
@@ -502,6 +517,105 @@ void RecorderProceduresTest::save_showsProgress_andCancelKeepsTheRecording()
     QCOMPARE(rig.recorder.IsModified, FlagTrue);
     QCOMPARE(rig.LblFile->text(), fileLine);
     QCOMPARE(rig.tuLingClicks, 2);
+}
+
+void RecorderProceduresTest::forecast_data()
+{
+    QTest::addColumn<qint64>("freeBytes");
+    QTest::addColumn<qint64>("bytesPerSecond");
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("ten minutes") << 600 * cdRate << cdRate << "";
+    QTest::newRow("a byte less") << 600 * cdRate - 1 << cdRate << "磁盘空间只够再录 9 分钟";
+    QTest::newRow("30s") << 30 * cdRate << cdRate << "磁盘空间只够再录 0 分钟";
+    QTest::newRow("rate unknown") << qint64(0) << qint64(0) << "";
+}
+
+void RecorderProceduresTest::forecast()
+{
+    QFETCH(qint64, freeBytes);
+    QFETCH(qint64, bytesPerSecond);
+    QFETCH(QString, warning);
+    QCOMPARE(SpaceWatch::forecast(freeBytes, bytesPerSecond), warning);
+}
+
+void RecorderProceduresTest::lowSpace_isMeasuredEveryFewSeconds_whileRecording()
+{
+    RecorderRig rig;
+    rig.window.show();
+    FakeFreeSpace &disk = rig.fakes.freeSpace;
+    rig.recorder.StartRecording();
+    QCOMPARE(disk.asked, QStringList{"/spool"}); // at once
+    emit disk.measured(5 * 60 * cdRate);
+    // shown once the clock has the file line (the tmpfs test reads the text for real)
+    QTRY_VERIFY(rig.lblWarning->isVisible());
+
+    rig.fakes.clock.time = rig.fakes.clock.time.addSecs(4);
+    QTest::qWait(500);
+    QCOMPARE(disk.asked.size(), 1);
+    rig.fakes.clock.time = rig.fakes.clock.time.addSecs(1);
+    QTRY_COMPARE(disk.asked.size(), 2);
+    emit disk.measured(20 * 60 * cdRate); // room again: a file was deleted
+    QVERIFY(!rig.lblWarning->isVisible());
+
+    emit disk.measured(60 * cdRate);
+    rig.recorder.StopRecording();
+    QVERIFY(!rig.lblWarning->isVisible());
+    emit disk.measured(60 * cdRate); // a late answer
+    rig.fakes.clock.time = rig.fakes.clock.time.addSecs(60);
+    QTest::qWait(300);
+    QVERIFY(!rig.lblWarning->isVisible());
+    QCOMPARE(disk.asked.size(), 2);
+}
+
+void RecorderProceduresTest::warningLine_showsTheMostUrgent_andReadsOutAll()
+{
+    QWidget window;
+    auto *label = new QLabel(&window);
+    auto *meter = new QLabel(&window);
+    window.show();
+    WarningLine line(label, {meter});
+    const auto readOut = [label] {
+        return QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name);
+    };
+
+    line.set(WarningLine::NoSignal, QStringLiteral("未检测到声音输入"));
+    QVERIFY(!label->isVisible()); // not on yet
+    line.setOn(true);
+    QVERIFY(label->isVisible() && !meter->isVisible());
+    line.set(WarningLine::LowSpace, QStringLiteral("磁盘空间只够再录 3 分钟"));
+    QCOMPARE(label->text(), QStringLiteral("磁盘空间只够再录 3 分钟"));
+    QCOMPARE(readOut(), QStringLiteral("磁盘空间只够再录 3 分钟；未检测到声音输入"));
+    line.clear(WarningLine::LowSpace);
+    QCOMPARE(readOut(), QStringLiteral("未检测到声音输入"));
+    line.clear(WarningLine::NoSignal);
+    QVERIFY(!label->isVisible() && line.isEmpty());
+}
+
+void RecorderProceduresTest::timedStop_saysWhen_stopsThen_andGoesWithTheTake()
+{
+    RecorderRig rig;
+    QLabel label;
+    int stops = 0;
+    TimedStop timedStop(&label, rig.media, rig.fakes.clock, [&stops] { ++stops; });
+    rig.recorder.StartRecording();
+
+    timedStop.set(15min); // the clock reads 14:05:09
+    QCOMPARE(label.text(), QStringLiteral("将于 14:20:09 自动停止"));
+    QVERIFY(!label.isHidden() && timedStop.isSet());
+    timedStop.set(50ms); // replaces the earlier one
+    QElapsedTimer waited;
+    waited.start();
+    QTRY_COMPARE(stops, 1);
+    QVERIFY(waited.elapsed() >= 49);
+    QVERIFY(label.isHidden() && !timedStop.isSet());
+
+    timedStop.set(50ms);
+    timedStop.cancel();
+    timedStop.set(50ms);
+    rig.recorder.StopRecording(); // the take ends some other way
+    QVERIFY(label.isHidden() && !timedStop.isSet());
+    QTest::qWait(150);
+    QCOMPARE(stops, 1);
 }
 
 QTEST_MAIN(RecorderProceduresTest)

@@ -22,6 +22,8 @@ public:
     void selectDevices(const QByteArray &, const QByteArray &) override { ++devicesSelected; }
     void cancelSave() override { saveCancelled = true; }
     void setLevelWanted(bool wanted) override { levelWanted << wanted; }
+    QString spoolFolder() const override { return spool; }
+    qint64 bytesPerSecond() const override { return byteRate; }
     QList<LeftoverTake> leftoverTakes() override;
     Result<> recoverTake(const QString &id) override;
     void discardTake(const QString &id) override;
@@ -40,6 +42,8 @@ public:
     QList<qint64> saveSteps;       // frames written at each progress report of a "save"
     bool saveCancelled = false;
     QList<bool> levelWanted; // each call of setLevelWanted
+    QString spool = QStringLiteral("/spool");
+    qint64 byteRate = 176400; // CD sound
 
 private:
     void use(const QString &call) const;

@@ -55,9 +55,10 @@ QDateTime FakeClock::now() const
     return time;
 }
 
-void FakeProgramEnd::end()
+void FakeProgramEnd::endWith(int endStatus)
 {
     ++ends;
+    status = endStatus;
     throw ProgramEnded{};
 }
 
@@ -145,4 +146,7 @@ FakePlatform::FakePlatform()
     , instanceGuard(install<FakeInstanceGuard>(platform.instanceGuard))
     , sleepInhibitor(install<FakeSleepInhibitor>(platform.sleepInhibitor))
     , progress(install<FakeProgressDialog>(platform.progress))
+    , userInput(install<FakeUserInput>(platform.userInput))
+    , commands(install<FakeCommandService>(platform.commands))
+    , freeSpace(install<FakeFreeSpace>(platform.freeSpace))
 {}

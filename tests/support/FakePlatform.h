@@ -63,8 +63,9 @@ public:
 class FakeProgramEnd : public ProgramEnd
 {
 public:
-    [[noreturn]] void end() override;
+    [[noreturn]] void endWith(int status) override;
     int ends = 0;
+    int status = -1; // the last end's
 };
 
 class FakeLauncher : public Launcher
@@ -113,6 +114,31 @@ public:
     std::function<void()> cancel;
 };
 
+class FakeUserInput : public UserInput
+{
+public:
+    bool blocked() const override { return isBlocked; }
+    bool isBlocked = false;
+};
+
+// Holds the handler it was offered; a test calls it as the bus would.
+class FakeCommandService : public CommandService
+{
+public:
+    void offer(CommandHandler &offered) override { handler = &offered; }
+    CommandHandler *handler = nullptr;
+};
+
+// Records the folders asked about; a test answers with emit measured().
+class FakeFreeSpace : public FreeSpace
+{
+    Q_OBJECT
+
+public:
+    void ask(const QString &folder) override { asked << folder; }
+    QStringList asked;
+};
+
 class FakeWaveDevice : public WaveDevice
 {
 public:
@@ -138,5 +164,8 @@ struct FakePlatform
     FakeInstanceGuard &instanceGuard;
     FakeSleepInhibitor &sleepInhibitor;
     FakeProgressDialog &progress;
+    FakeUserInput &userInput;
+    FakeCommandService &commands;
+    FakeFreeSpace &freeSpace;
     FakeWaveDevice waveDevice;
 };

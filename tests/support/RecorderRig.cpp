@@ -18,7 +18,7 @@ RecorderControls controlsOf(RecorderRig &rig)
     c.cmdSave = rig.cmdSave;
     c.levelMeter = rig.levelMeter;
     c.clipMark = rig.clipMark;
-    c.lblNoSignal = rig.lblNoSignal;
+    c.lblWarning = rig.lblWarning;
     return c;
 }
 } // namespace
@@ -34,13 +34,14 @@ RecorderRig::RecorderRig()
     , cmdSave(new QPushButton(QStringLiteral("保存"), &window))
     , levelMeter(new QProgressBar(&window))
     , clipMark(new QLabel(&window))
-    , lblNoSignal(new QLabel(QStringLiteral("未检测到声音输入"), &window))
+    , lblWarning(new QLabel(&window))
     , recorder(controlsOf(*this),
                {fakes.messageBox,
                 fakes.clock,
                 fakes.waveDevice,
                 fakes.sleepInhibitor,
                 fakes.progress,
+                fakes.freeSpace,
                 [this] {
                     ++tuLingClicks;
                 }})

@@ -33,7 +33,7 @@ struct RecorderRig
     QPushButton *cmdSave;
     QProgressBar *levelMeter;
     QLabel *clipMark;
-    QLabel *lblNoSignal;
+    QLabel *lblWarning;
     int tuLingClicks = 0;
     RecorderController recorder;
 
