@@ -52,7 +52,7 @@ void DBusCommandService::claim(const QDBusConnection &bus)
     connect(watcher,
             &QDBusPendingCallWatcher::finished,
             this,
-            [this, connection](QDBusPendingCallWatcher *call) mutable {
+            [connection](QDBusPendingCallWatcher *call) mutable {
                 call->deleteLater();
                 const QDBusPendingReply<uint> reply = *call;
                 if (reply.isValid() && reply.value() == primaryOwner)

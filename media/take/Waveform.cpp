@@ -314,21 +314,23 @@ Result<qint64> Waveform::readPiece(const WavePiece &piece, qint64 offset, char *
                                            m_format.sampleType(),
                                            out,
                                            frames);
-    if (!got.ok() || got.value() == frames || !m_fileDecoded)
+    if (!m_fileDecoded || (got.ok() && got.value() == frames))
         return got;
     // A file cut short since it was opened ends what reads it, whatever its format.
     struct stat st = {};
     if (::fstat(m_file.fd(), &st) == 0 && qint64(st.st_size) < m_fileSize)
         return Failure(Failure::Io, MediaTexts::soundFileShrank());
-    // A decoder that stops short (a damaged frame; an MP3 whose length was estimated from its
-    // size) gives silence for the rest, so the recording keeps the length it was opened with.
+    // A decoder that stops short or gives up (a damaged frame; an MP3 whose length was
+    // estimated from its size) gives silence for the rest, so the recording keeps the length it
+    // was opened with.
+    const qint64 decoded = got.ok() ? got.value() : 0;
     if (!m_decoderFellShort.exchange(true))
-        qCWarning(lcMedia) << "the decoder gave" << got.value() << "of" << frames << "frames at"
-                           << piece.start + offset << "of" << m_filePath << "; silence instead";
+        qCWarning(lcMedia).noquote() << "the decoder gave" << decoded << "of" << frames
+                                     << "frames at" << piece.start + offset << "of" << m_filePath
+                                     << (got.ok() ? QString() : got.reason())
+                                     << "; silence instead";
     const qint64 frameBytes = m_format.bytesPerFrame();
-    std::memset(out + got.value() * frameBytes,
-                0,
-                std::size_t((frames - got.value()) * frameBytes));
+    std::memset(out + decoded * frameBytes, 0, std::size_t((frames - decoded) * frameBytes));
     return frames;
 }
 
