@@ -19,7 +19,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <limits>
+#include <optional>
 #include <thread>
 
 namespace {
@@ -27,6 +29,7 @@ namespace {
 // The number the untrapped-error report gives an overflow.
 constexpr int overflowError = 6;
 constexpr int saveProgressInterval = 50; // ms
+constexpr auto levelInterval = std::chrono::milliseconds(100);
 
 } // namespace
 
@@ -62,7 +65,14 @@ WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
     connect(&m_statusTimer, &QTimer::timeout, this, &MediaControl::StatusUpdate);
     connect(m_input.get(), &AudioInput::failed, this, &WaveMediaControl::onCaptureFailed);
     connect(&m_writer, &SpoolWriter::failed, this, &WaveMediaControl::onStorageFailed);
-    connect(&m_writer, &SpoolWriter::levelMeasured, this, &MediaControl::InputLevel);
+    // The level is taken ten times a second on the window's own coarse timer, so these wake-ups
+    // fall in with the recording clock's and the status update's.
+    m_levelTimer.setInterval(levelInterval);
+    m_levelTimer.setTimerType(Qt::CoarseTimer);
+    connect(&m_levelTimer, &QTimer::timeout, this, [this] {
+        if (const std::optional<PeakMeter::Reading> level = m_writer.takeLevel())
+            emit InputLevel(level->peakDb, level->clipped);
+    });
     connect(&m_writer, &SpoolWriter::soundLost, this, [this](qint64 frames) {
         if (m_waveform)
             emit SoundLost(m_waveform->format().framesToMs(frames));
@@ -158,8 +168,31 @@ void WaveMediaControl::selectDevices(const QByteArray &inputSource, const QByteA
 
 void WaveMediaControl::setLevelWanted(bool wanted)
 {
+    m_levelWanted = wanted;
     m_writer.setMetering(wanted);
     m_input->setLargePieces(!wanted);
+    keepTimers();
+}
+
+void WaveMediaControl::keepTimers()
+{
+    const bool recording = m_writer.isWriting();
+    if (recording && m_levelWanted)
+        m_levelTimer.start();
+    else
+        m_levelTimer.stop();
+    // while a take runs unseen the status updates have nothing to watch: none wakes the program
+    const bool statusWanted = m_waveform && (!recording || m_levelWanted);
+    if (statusWanted && !m_statusTimer.isActive())
+        m_statusTimer.start();
+    else if (!statusWanted)
+        m_statusTimer.stop();
+}
+
+void WaveMediaControl::waitForStorage()
+{
+    m_writer.writeNow();
+    m_storage.waitIdle();
 }
 
 void WaveMediaControl::finishWriting()
@@ -245,6 +278,7 @@ Result<> WaveMediaControl::record()
         m_waveform->endInsert(m_writer.end());
         return started;
     }
+    keepTimers();
     emit RecordingChanged(true);
     return {};
 }
@@ -335,6 +369,7 @@ void WaveMediaControl::stopActivity()
         const qint64 frames = m_writer.end();
         m_waveform->endInsert(frames);
         m_position = m_insertAt + frames;
+        keepTimers();
         emit RecordingChanged(false);
     }
     if (m_playback.isPlaying()) {

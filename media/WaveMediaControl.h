@@ -63,7 +63,7 @@ public:
     bool isPlaying() const { return m_playback.isPlaying(); }
     // Waits until what was captured and asked for so far is written, for tests and benchmarks
     // that look at the disk.
-    void waitForStorage() { m_storage.waitIdle(); }
+    void waitForStorage();
     // Where captured audio is spooled; the program's state folder unless set.
     void setSpoolFolder(const QString &folder) { m_spoolFolder = folder; }
     QString spoolFolder() const override;
@@ -86,6 +86,8 @@ private:
     void stopActivity();
     // Makes waveform the open recording; the one it replaces was dropped by the user.
     void replaceWaveform(std::unique_ptr<Waveform> waveform);
+    // The level and status updates run only when someone can make use of them.
+    void keepTimers();
     void onCaptureFailed(const QString &reason);
     void onStorageFailed(const QString &reason);
     void onPlaybackFinished();
@@ -101,6 +103,8 @@ private:
     Playback m_playback;
     std::unique_ptr<Waveform> m_waveform;
     QTimer m_statusTimer;
+    QTimer m_levelTimer; // takes the input's level while recording, if wanted
+    bool m_levelWanted = true;
     WaveSaver::Progress *m_saving = nullptr; // while a save runs
     std::vector<OrphanTake> m_orphans;
     QString m_fileName;

@@ -8,6 +8,7 @@
 #include <QProgressBar>
 #include <QTimer>
 #include <QWidget>
+#include <QWindow>
 
 namespace {
 
@@ -39,11 +40,18 @@ RecordingWatch::RecordingWatch(const Controls &controls,
 
 bool RecordingWatch::eventFilter(QObject *watched, QEvent *event)
 {
-    const QWidget *window = m_c.meter->window();
-    if (watched == window
-        && (event->type() == QEvent::Show || event->type() == QEvent::Hide
-            || event->type() == QEvent::WindowStateChange))
-        levelsWanted(window->isVisible() && !window->isMinimized());
+    // The window's surface is what can be seen: hidden, minimised or unmapped by the desktop,
+    // it is not exposed.
+    QWidget *window = m_c.meter->window();
+    if (watched == window && event->type() == QEvent::Show && window->windowHandle()
+        && !m_watchingSurface) {
+        window->windowHandle()->installEventFilter(this);
+        m_watchingSurface = true;
+    }
+    if (watched == window && event->type() == QEvent::Hide)
+        levelsWanted(false);
+    if (watched == window->windowHandle() && event->type() == QEvent::Expose)
+        levelsWanted(window->windowHandle()->isExposed());
     return false;
 }
 
@@ -53,6 +61,16 @@ void RecordingWatch::levelsWanted(bool wanted)
         return;
     m_levelsWanted = wanted;
     m_MMCRecord.setLevelWanted(wanted);
+    // Nobody sees the clock either: it rests rather than wake the program five times a second,
+    // and shows the right time again at its next tick.
+    if (!wanted && m_running && m_c.TimerBar->isActive()) {
+        m_c.TimerBar->stop();
+        m_clockResting = true;
+    } else if (wanted && m_clockResting) {
+        m_clockResting = false;
+        if (m_running)
+            m_c.TimerBar->start();
+    }
     // no readings came while nobody looked: silence is measured from now
     if (wanted)
         m_monitor.start(m_clock.elapsed());
@@ -72,6 +90,7 @@ void RecordingWatch::begin()
 void RecordingWatch::end()
 {
     m_running = false;
+    m_clockResting = false;
     m_c.meter->hide();
     m_c.clipMark->hide();
     m_warnings.clear(WarningLine::NoSignal);

@@ -36,7 +36,7 @@ public:
     WarningLine &warnings() { return m_warnings; }
 
 protected:
-    // The window shown, hidden or minimised.
+    // The window shown, hidden, minimised or unmapped.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -57,4 +57,6 @@ private:
     bool m_running = false;
     bool m_clockShown = false; // the clock's text has replaced the file line's name
     bool m_levelsWanted = true;
+    bool m_clockResting = false; // the recording clock stopped while nobody can see it
+    bool m_watchingSurface = false;
 };

@@ -64,7 +64,8 @@ Result<> PulseCapture::start(const AudioFormat &format, CaptureSink *sink)
                 return pa_stream_connect_record(stream,
                                                 source.isEmpty() ? nullptr : source.constData(),
                                                 &attr,
-                                                PA_STREAM_DONT_MOVE);
+                                                pa_stream_flags_t(PA_STREAM_DONT_MOVE
+                                                                  | PA_STREAM_ADJUST_LATENCY));
             },
             MediaTexts::noInputDevice());
     if (!opened.ok())

@@ -22,8 +22,8 @@ public:
     void add(const char *data, qint64 frames);
     // A stretch of about 100 ms is complete.
     bool due() const { return m_frames >= m_framesPerReading; }
-    // Frames still to come before the stretch is complete.
-    qint64 framesLeft() const { return std::max<qint64>(m_framesPerReading - m_frames, 0); }
+    // Any sound came since the last reading.
+    bool hasSound() const { return m_frames > 0; }
     // The reading of the stretch so far; the next stretch starts.
     Reading take();
 

@@ -29,7 +29,6 @@ struct SpoolWriter::Take
     std::vector<char> draining;
     QByteArray partial; // the start of a frame split across two deliveries
     std::vector<double> doubles;
-    PeakMeter meter;
 };
 
 SpoolWriter::SpoolWriter(StorageThread &storage, QObject *parent)
@@ -53,9 +52,10 @@ void SpoolWriter::begin(std::shared_ptr<SpoolFile> spool, const WaveFormat &form
     take->writer = this;
     take->format = format;
     take->inFrameBytes = format.audioFormat().bytesPerFrame();
-    take->meter.start(format.audioFormat());
     m_inFrameBytes = take->inFrameBytes;
     const std::lock_guard lock(m_mutex);
+    m_meter.start(format.audioFormat());
+    m_unmetered.clear();
     m_receiving = std::move(take);
     m_receivedBytes = 0;
     m_lostFrames = 0;
@@ -72,7 +72,8 @@ qint64 SpoolWriter::end()
         take = std::exchange(m_receiving, nullptr);
         frames = m_receivedBytes / m_inFrameBytes;
     }
-    // after the last of the sound: the take's tail goes on the disk itself
+    // what waits goes to the spool, then the take's tail goes on the disk itself
+    m_storage.post([this, take] { drain(*take); });
     m_storage.post([take] {
         if (take->broken) {
             take->spool->abandon();
@@ -91,9 +92,30 @@ qint64 SpoolWriter::receivedFrames() const
     return m_inFrameBytes > 0 ? m_receivedBytes / m_inFrameBytes : 0;
 }
 
+void SpoolWriter::writeNow()
+{
+    std::shared_ptr<Take> take;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_receiving || m_receiving->drainPosted)
+            return;
+        take = m_receiving;
+        take->drainPosted = true;
+    }
+    m_storage.post([this, take] { drain(*take); });
+}
+
 void SpoolWriter::captured(const char *data, qint64 bytes)
 {
     queue(data, bytes, 0);
+}
+
+std::optional<PeakMeter::Reading> SpoolWriter::takeLevel()
+{
+    const std::lock_guard lock(m_mutex);
+    if (!m_meter.hasSound())
+        return std::nullopt;
+    return m_meter.take();
 }
 
 void SpoolWriter::lost(qint64 frames)
@@ -124,12 +146,35 @@ void SpoolWriter::queue(const char *data, qint64 bytes, qint64 silentBytes)
         take.incoming.insert(take.incoming.end(), data, data + bytes);
         take.incoming.resize(take.incoming.size() + std::size_t(silentBytes), '\0');
         m_receivedBytes += bytes + silentBytes;
-        if (!take.drainPosted)
+        if (m_metering && bytes > 0)
+            measure(data, bytes);
+        // The storage thread wakes for a second of sound at a time, when it flushes it too:
+        // the server may hand over far smaller pieces.
+        const qint64 second = qint64(take.format.sampleRate()) * take.inFrameBytes;
+        if (!take.drainPosted && qint64(take.incoming.size()) >= second) {
             post = m_receiving;
-        take.drainPosted = true;
+            take.drainPosted = true;
+        }
     }
     if (post)
         m_storage.post([this, post] { drain(*post); });
+}
+
+void SpoolWriter::measure(const char *data, qint64 bytes)
+{
+    if (!m_unmetered.isEmpty()) {
+        const qint64 used = std::min<qint64>(bytes, m_inFrameBytes - m_unmetered.size());
+        m_unmetered.append(data, used);
+        data += used;
+        bytes -= used;
+        if (m_unmetered.size() < m_inFrameBytes)
+            return;
+        m_meter.add(m_unmetered.constData(), 1);
+        m_unmetered.clear();
+    }
+    const qint64 frames = bytes / m_inFrameBytes;
+    m_meter.add(data, frames);
+    m_unmetered = QByteArray(data + frames * m_inFrameBytes, bytes - frames * m_inFrameBytes);
 }
 
 void SpoolWriter::drain(Take &take)
@@ -166,16 +211,6 @@ void SpoolWriter::write(Take &take, const char *data, qint64 size)
     if (frames == 0)
         return;
 
-    // a reading for every 100 ms, however large the pieces the storage thread gets
-    for (qint64 at = 0; take.writer->m_metering && at < frames;) {
-        const qint64 part = std::min(frames - at, std::max<qint64>(take.meter.framesLeft(), 1));
-        take.meter.add(data + at * take.inFrameBytes, part);
-        at += part;
-        if (take.meter.due()) {
-            const PeakMeter::Reading reading = take.meter.take();
-            emit take.writer->levelMeasured(reading.peakDb, reading.clipped);
-        }
-    }
     const char *samples = data;
     if (take.format.sampleType() == SampleType::Double) {
         const qint64 count = frames * take.format.channels();

@@ -325,10 +325,10 @@ Result<qint64> Waveform::readPiece(const WavePiece &piece, qint64 offset, char *
     // was opened with.
     const qint64 decoded = got.ok() ? got.value() : 0;
     if (!m_decoderFellShort.exchange(true))
-        qCWarning(lcMedia).noquote() << "the decoder gave" << decoded << "of" << frames
-                                     << "frames at" << piece.start + offset << "of" << m_filePath
-                                     << (got.ok() ? QString() : got.reason())
-                                     << "; silence instead";
+        qCWarning(lcMedia).noquote()
+                << "the decoder gave" << decoded << "of" << frames << "frames at"
+                << piece.start + offset << "of" << m_filePath
+                << (got.ok() ? QString() : got.reason()) << "; silence instead";
     const qint64 frameBytes = m_format.bytesPerFrame();
     std::memset(out + decoded * frameBytes, 0, std::size_t((frames - decoded) * frameBytes));
     return frames;

@@ -520,11 +520,13 @@ void FrmMainTest::whileRecording_lostSoundIsTold_andLevelsOnlyWhileSeen()
     QTest::mouseClick(ui.cmdRecord, Qt::LeftButton);
     QVERIFY(!ui.lblWarning->isVisible());
 
-    // nobody sees the level of a minimised window: the capture need not measure it
+    // nobody sees the level or the clock of a minimised window: neither wakes the program
     rig.frmMain.showMinimized();
     QTRY_COMPARE(rig.media.levelWanted, QList<bool>{false});
+    QVERIFY(!ui.TimerBar->isActive());
     rig.frmMain.showNormal();
     QTRY_COMPARE(rig.media.levelWanted, (QList<bool>{false, true}));
+    QVERIFY(ui.TimerBar->isActive());
 }
 
 QTEST_MAIN(FrmMainTest)
