@@ -64,7 +64,12 @@ WaveMediaControl::WaveMediaControl(std::unique_ptr<AudioInput> input,
     m_statusTimer.setInterval(UpdateInterval());
     connect(&m_statusTimer, &QTimer::timeout, this, &MediaControl::StatusUpdate);
     connect(m_input.get(), &AudioInput::failed, this, &WaveMediaControl::onCaptureFailed);
-    connect(&m_writer, &SpoolWriter::failed, this, &WaveMediaControl::onStorageFailed);
+    // queued: a capture that tells it from this thread is still inside its own call
+    connect(&m_writer,
+            &SpoolWriter::failed,
+            this,
+            &WaveMediaControl::onStorageFailed,
+            Qt::QueuedConnection);
     // The level is taken ten times a second on the window's own coarse timer, so these wake-ups
     // fall in with the recording clock's and the status update's.
     m_levelTimer.setInterval(levelInterval);

@@ -25,6 +25,7 @@ struct SpoolWriter::Take
     // With the writer's mutex: the sound waiting for the storage thread.
     std::vector<char> incoming;
     bool drainPosted = false;
+    bool begun = false; // its first sound went to the storage thread
     // The storage thread's own.
     std::vector<char> draining;
     QByteArray partial; // the start of a frame split across two deliveries
@@ -133,29 +134,34 @@ void SpoolWriter::lost(qint64 frames)
 void SpoolWriter::queue(const char *data, qint64 bytes, qint64 silentBytes)
 {
     std::shared_ptr<Take> post;
+    bool tooSlow = false;
     {
         const std::lock_guard lock(m_mutex);
         if (!m_receiving)
             return;
         Take &take = *m_receiving;
+        if (take.broken)
+            return; // the take ended there: what comes after goes nowhere
         if (qint64(take.incoming.size()) + bytes + silentBytes > maxWaitingBytes) {
-            if (!take.broken.exchange(true))
-                emit failed(QStringLiteral(u"磁盘写入太慢，跟不上录音"));
-            return;
+            tooSlow = !take.broken.exchange(true);
+            bytes = silentBytes = 0;
         }
         take.incoming.insert(take.incoming.end(), data, data + bytes);
         take.incoming.resize(take.incoming.size() + std::size_t(silentBytes), '\0');
         m_receivedBytes += bytes + silentBytes;
         if (m_metering && bytes > 0)
             measure(data, bytes);
-        // The storage thread wakes for a second of sound at a time, when it flushes it too:
-        // the server may hand over far smaller pieces.
+        // The storage thread wakes for a second of sound at a time, when it flushes it too (the
+        // server may hand over far smaller pieces), and for the take's first piece at once.
         const qint64 second = qint64(take.format.sampleRate()) * take.inFrameBytes;
-        if (!take.drainPosted && qint64(take.incoming.size()) >= second) {
+        if (!take.drainPosted && (qint64(take.incoming.size()) >= second || !take.begun)) {
             post = m_receiving;
             take.drainPosted = true;
+            take.begun = true;
         }
     }
+    if (tooSlow)
+        emit failed(QStringLiteral(u"磁盘写入太慢，跟不上录音"));
     if (post)
         m_storage.post([this, post] { drain(*post); });
 }
