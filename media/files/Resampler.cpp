@@ -1,5 +1,7 @@
 #include "media/files/Resampler.h"
 
+#include "media/MediaLog.h"
+
 #include <soxr.h>
 
 #include <cmath>
@@ -16,9 +18,10 @@ Result<Resampler> Resampler::create(int fromRate, int toRate, int channels)
     const soxr_quality_spec_t quality = soxr_quality_spec(SOXR_HQ, 0);
     resampler.m_soxr.reset(
             soxr_create(fromRate, toRate, unsigned(channels), &error, nullptr, &quality, nullptr));
-    if (!resampler.m_soxr || error)
-        return Failure(QStringLiteral(u"无法转换采样率（%1）")
-                               .arg(QString::fromUtf8(soxr_strerror(error))));
+    if (!resampler.m_soxr || error) {
+        qCWarning(lcMedia) << "the resampler did not start:" << soxr_strerror(error);
+        return Failure(QStringLiteral(u"无法转换采样率"));
+    }
     resampler.m_ratio = double(toRate) / fromRate;
     resampler.m_channels = channels;
     return resampler;
