@@ -160,9 +160,7 @@ void tst_WaveMediaControl::record_keepsEveryCapturedSample()
 
     const auto samples = ramp16(44100, 2, 1);
     m_input->push(bytesOf(samples), 1001); // pieces that split frames
-    // written on the storage thread, a moment later
-    QTRY_COMPARE(m_control->Position(), 1000);
-    QCOMPARE(m_control->Length(), 1000);
+    // what still waits for the storage thread is written by Stop
     m_control->setCommand("stop");
     QVERIFY(!m_input->isRunning());
     QCOMPARE(m_control->Position(), 1000);
