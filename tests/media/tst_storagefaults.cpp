@@ -44,7 +44,7 @@ struct Control
             for (qsizetype b = 0; b < bytes.size(); ++b)
                 bytes[b] = char((sent + b) * 7);
             sent += bytes.size();
-            input->push(bytes);
+            input->push(bytes, bytes.size());
             media->waitForStorage();
             QCoreApplication::processEvents();
         }

@@ -305,9 +305,9 @@ void tst_WaveMediaControl::record_stopsWithReason_whenDiskIsFull()
     m_control->setCommand("record");
     QSignalSpy brokeOff(m_control.get(), &MediaControl::brokeOff);
     const auto samples = ramp16(44100, 2, 4);
-    // a quarter of a second reaches the disk itself: the spool's first write is flushed at once
+    // a quarter of a second in one piece reaches the disk itself: the first write is flushed at once
     const qint64 kept = 11025;
-    m_input->push(bytesOf(samples).left(kept * 4));
+    m_input->push(bytesOf(samples).left(kept * 4), kept * 4);
     m_control->waitForStorage();
     QCOMPARE(m_control->lengthFrames(), kept);
     {
