@@ -109,17 +109,17 @@ void tst_Recovery::spool_isASoundFileOfTheTake_whileRecording()
         for (qsizetype i = 0; i < block.size(); ++i)
             block[i] = char(i * part);
         c.input->push(block, 1001);
-        // owner-only, like the journal that says what it is made of
-        const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner
-                                                   | QFileDevice::ReadUser | QFileDevice::WriteUser;
-        for (const QString &name : QDir(path("spool")).entryList(QDir::Files))
-            QCOMPARE(QFileInfo(path("spool/" + name)).permissions(), ownerOnly);
         // the header is brought up to date at the first write after a second
         QTest::qWait(1050);
         const QByteArray frame = block.left(4);
         c.input->push(frame);
         sent += block + frame;
         c.media->waitForStorage();
+        // owner-only, like the journal that says what it is made of
+        const QFileDevice::Permissions ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner
+                                                   | QFileDevice::ReadUser | QFileDevice::WriteUser;
+        for (const QString &name : QDir(path("spool")).entryList(QDir::Files))
+            QCOMPARE(QFileInfo(path("spool/" + name)).permissions(), ownerOnly);
         // no stop: a reader sees every frame so far, as sox would after a kill
         const QStringList spools = QDir(path("spool")).entryList({"take-*.wav"});
         QCOMPARE(spools.size(), 1);
