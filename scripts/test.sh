@@ -30,7 +30,7 @@ cmake --build build-asan -j"$jobs"
 
 echo "== Tests under the sanitizers"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    scripts/with-test-env.sh ctest --test-dir build-asan --output-on-failure -j"$jobs" \
+    TAPEWREN_TIMEOUT_SCALE=3 scripts/with-test-env.sh ctest --test-dir build-asan --output-on-failure -j"$jobs" \
     --label-exclude nosanitize
 
 echo "== Fuzzing the sound-file reader for a minute"

@@ -36,8 +36,12 @@ CHANNELS = 2
 TONE_RMS = 1000
 
 
+# Under the sanitizers the program starts and answers several times slower.
+TIMEOUT_SCALE = float(os.environ.get("TAPEWREN_TIMEOUT_SCALE", "1"))
+
+
 def wait_for(predicate, timeout=10.0, interval=0.05, what="condition"):
-    deadline = time.monotonic() + timeout
+    deadline = time.monotonic() + timeout * TIMEOUT_SCALE
     while True:
         value = predicate()
         if value:
