@@ -167,7 +167,11 @@ class Tapewren:
                                         stderr=subprocess.STDOUT, start_new_session=True)
         self._app = None
         if wait_window:
-            self.window = wait_for(lambda: self.own_window(), what="the main window")
+            try:
+                self.window = wait_for(lambda: self.own_window(), what="the main window")
+            except AssertionError:
+                self.kill()  # not left holding the single-instance lock for the tests after
+                raise
 
     def own_window(self):
         for w in visible_windows(CAPTION):
