@@ -8,6 +8,20 @@
 #include <QRegularExpression>
 #include <QStandardPaths>
 
+namespace {
+
+// A filter field's patterns ("*.wav; *.flac"), blanks dropped.
+QStringList patternsIn(const QString &field)
+{
+    QStringList patterns = field.split(u';', Qt::SkipEmptyParts);
+    for (QString &pattern : patterns)
+        pattern = pattern.trimmed();
+    patterns.removeAll(QString());
+    return patterns;
+}
+
+} // namespace
+
 const QString QtCommonDialog::cancelErrorText = QStringLiteral("已选择“取消”。");
 
 QStringList QtCommonDialog::nameFilters(const QString &filter)
@@ -16,10 +30,7 @@ QStringList QtCommonDialog::nameFilters(const QString &filter)
     const QStringList parts = filter.split(u'|');
     // A description without its pattern is dropped.
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QStringList patterns = parts.at(i + 1).split(u';', Qt::SkipEmptyParts);
-        for (QString &pattern : patterns)
-            pattern = pattern.trimmed();
-        patterns.removeAll(QString());
+        const QStringList patterns = patternsIn(parts.at(i + 1));
         if (patterns.isEmpty())
             continue;
         const QString description = parts.at(i).trimmed();
@@ -36,10 +47,7 @@ QStringList QtCommonDialog::extensions(const QString &filter)
     const QStringList parts = filter.split(u'|');
     // the same pairs nameFilters() keeps
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QStringList patterns = parts.at(i + 1).split(u';', Qt::SkipEmptyParts);
-        for (QString &pattern : patterns)
-            pattern = pattern.trimmed();
-        patterns.removeAll(QString());
+        const QStringList patterns = patternsIn(parts.at(i + 1));
         if (!patterns.isEmpty())
             result << plainExtension.match(patterns.constFirst()).captured(1);
     }
